@@ -1,0 +1,32 @@
+// The scanner front end: command line, the sector-by-sector scan and every
+// line the tool prints.
+#pragma once
+
+#include "device/device.h"
+
+#include <cstdint>
+
+struct scan_options {
+    int opt_raw;     // -r: the 12 Q bytes of every sector
+    int opt_print;   // -p: every decoded frame with its mode
+    int opt_timing;  // -t: the position of every position frame
+    int opt_catalog; // -c: every media catalog number with its position
+    int opt_isrc;    // -i: every ISRC with its position (the default)
+    int opt_errors;  // -e: every sector whose Q frame is damaged
+    const char *device_name;
+};
+
+constexpr int SCAN_USAGE_ERROR = 1;
+
+// 0 with the options and drive name filled in, or SCAN_USAGE_ERROR.
+int scan_parse_command_line(int argc, char **argv, scan_options *options);
+
+void scan_print_usage(int argc, char **argv);
+
+// Scans from first_sector until the drive refuses a read or the sector number
+// would wrap. Always 0.
+int scan_disc(device_handle handle, const scan_options *options, uint32_t first_sector);
+
+// The whole program: parse, open, scan. Usage errors and open failures end the
+// process with status 1.
+int scan_main(int argc, char **argv);

@@ -1,0 +1,272 @@
+#include "winsim/winsim.h"
+
+#include "winsim/cdsim.h"
+#include "winsim/winsim_control.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int MAX_OPEN_DRIVES = 8;
+constexpr int LETTERS = 26;
+
+struct open_drive {
+    bool in_use;
+    cdsim_drive drive;
+};
+
+open_drive open_drives[MAX_OPEN_DRIVES];
+int drive_type_override[LETTERS]; // 0: none, else the type + 1
+bool logging = false;
+std::vector<winsim_call> call_log;
+std::vector<winsim_fault> faults;
+DWORD last_error = 0;
+
+int letter_index(char letter) {
+    if (letter >= 'A' && letter <= 'Z') {
+        return letter - 'A';
+    }
+    if (letter >= 'a' && letter <= 'z') {
+        return letter - 'a';
+    }
+    return -1;
+}
+
+// The image configured for a drive letter: nullptr when the letter names no
+// drive, "" for a drive without a disc.
+const char *configured_image(int letter) {
+    char variable[] = "CDSIM_?";
+    variable[6] = static_cast<char>('A' + letter);
+    return std::getenv(variable);
+}
+
+void log_call(const winsim_call &call) { call_log.push_back(call); }
+
+open_drive *drive_of(HANDLE handle) {
+    for (open_drive &slot : open_drives) {
+        if (&slot == handle && slot.in_use) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
+const winsim_fault *fault_for(const SCSI_PASS_THROUGH_DIRECT *request) {
+    if (faults.empty() || request->CdbLength < 6) {
+        return nullptr;
+    }
+    const uint32_t lba = static_cast<uint32_t>(request->Cdb[2]) << 24 |
+                         static_cast<uint32_t>(request->Cdb[3]) << 16 |
+                         static_cast<uint32_t>(request->Cdb[4]) << 8 | request->Cdb[5];
+    for (const winsim_fault &fault : faults) {
+        if (lba >= fault.first_lba && lba <= fault.last_lba) {
+            return &fault;
+        }
+    }
+    return nullptr;
+}
+
+BOOL fail(DWORD error) {
+    last_error = error;
+    return FALSE;
+}
+
+} // namespace
+
+UINT GetDriveTypeA(LPCSTR root_path_name) {
+    if (logging) {
+        winsim_call call;
+        call.function = winsim_function::get_drive_type;
+        call.path = root_path_name ? root_path_name : "";
+        log_call(call);
+    }
+
+    if (root_path_name == nullptr || root_path_name[1] != ':' || root_path_name[2] != '\\' ||
+        root_path_name[3] != '\0') {
+        return DRIVE_NO_ROOT_DIR;
+    }
+    const int letter = letter_index(root_path_name[0]);
+    if (letter < 0) {
+        return DRIVE_NO_ROOT_DIR;
+    }
+    if (drive_type_override[letter] != 0) {
+        return static_cast<UINT>(drive_type_override[letter] - 1);
+    }
+    return configured_image(letter) ? DRIVE_CDROM : DRIVE_NO_ROOT_DIR;
+}
+
+HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
+                   LPSECURITY_ATTRIBUTES security_attributes, DWORD creation_disposition,
+                   DWORD flags_and_attributes, HANDLE template_file) {
+    if (logging) {
+        winsim_call call;
+        call.function = winsim_function::create_file;
+        call.path = file_name ? file_name : "";
+        call.desired_access = desired_access;
+        call.share_mode = share_mode;
+        call.security_attributes = security_attributes != nullptr;
+        call.creation_disposition = creation_disposition;
+        call.flags_and_attributes = flags_and_attributes;
+        call.template_file = template_file != nullptr;
+        log_call(call);
+    }
+
+    // Only the raw device of a drive, \\.\X:, opened the way pass-through needs it.
+    if (file_name == nullptr || std::strncmp(file_name, "\\\\.\\", 4) != 0 ||
+        file_name[5] != ':' || file_name[6] != '\0') {
+        fail(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    const int letter = letter_index(file_name[4]);
+    const char *image = letter < 0 ? nullptr : configured_image(letter);
+    if (image == nullptr) {
+        fail(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    const DWORD read_write = GENERIC_READ | GENERIC_WRITE;
+    const DWORD share_read_write = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if ((desired_access & read_write) != read_write ||
+        (share_mode & share_read_write) != share_read_write) {
+        fail(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (creation_disposition != OPEN_EXISTING || template_file != nullptr) {
+        fail(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    for (open_drive &slot : open_drives) {
+        if (!slot.in_use) {
+            if (cdsim_insert(&slot.drive, image) != 0) {
+                fail(ERROR_FILE_NOT_FOUND);
+                return INVALID_HANDLE_VALUE;
+            }
+            slot.in_use = true;
+            return &slot;
+        }
+    }
+    fail(ERROR_TOO_MANY_OPEN_FILES);
+    return INVALID_HANDLE_VALUE;
+}
+
+BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWORD in_buffer_size,
+                     LPVOID out_buffer, DWORD out_buffer_size, LPDWORD bytes_returned,
+                     LPOVERLAPPED overlapped) {
+    auto *request = static_cast<SCSI_PASS_THROUGH_DIRECT *>(in_buffer);
+    if (logging) {
+        winsim_call call;
+        call.function = winsim_function::device_io_control;
+        call.handle = device;
+        call.io_control_code = io_control_code;
+        call.in_buffer_size = in_buffer_size;
+        call.out_buffer_size = out_buffer_size;
+        call.in_is_out = in_buffer == out_buffer;
+        call.bytes_returned_counter = bytes_returned != nullptr;
+        call.overlapped = overlapped != nullptr;
+        if (request && in_buffer_size >= sizeof *request) {
+            call.request = *request;
+        }
+        log_call(call);
+    }
+
+    open_drive *open = drive_of(device);
+    if (open == nullptr) {
+        return fail(ERROR_INVALID_HANDLE);
+    }
+    if (io_control_code != IOCTL_SCSI_PASS_THROUGH_DIRECT || request == nullptr ||
+        in_buffer_size < sizeof *request || request->Length != sizeof *request ||
+        out_buffer == nullptr || out_buffer_size < sizeof *request ||
+        bytes_returned == nullptr || overlapped != nullptr) {
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+    if (request->CdbLength == 0 || request->CdbLength > sizeof request->Cdb ||
+        request->DataIn != SCSI_IOCTL_DATA_IN ||
+        (request->DataTransferLength > 0 && request->DataBuffer == nullptr)) {
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+
+    const winsim_fault *fault = fault_for(request);
+    if (fault && fault->call_fails) {
+        return fail(ERROR_NOT_READY);
+    }
+    auto *data = static_cast<uint8_t *>(request->DataBuffer);
+    uint8_t served[CDSIM_SECTOR_SIZE];
+    uint32_t transferred = 0;
+    uint8_t status;
+    if (fault && fault->replace_data) {
+        transferred = std::min<uint32_t>(request->DataTransferLength, CDSIM_SECTOR_SIZE);
+        std::memcpy(served, fault->data, transferred);
+        status = CDSIM_GOOD;
+    } else if (fault && fault->transfer >= 0) {
+        // A short transfer: the drive's answer lands in a scratch block first.
+        status = cdsim_execute(&open->drive, request->Cdb, request->CdbLength, served,
+                               sizeof served, &transferred);
+    } else {
+        status = cdsim_execute(&open->drive, request->Cdb, request->CdbLength, data,
+                               request->DataTransferLength, &transferred);
+        data = nullptr;
+    }
+    if (data != nullptr) {
+        if (fault->transfer >= 0) {
+            transferred = std::min<uint32_t>(transferred, static_cast<uint32_t>(fault->transfer));
+        }
+        transferred = std::min<uint32_t>(transferred, request->DataTransferLength);
+        std::memcpy(data, served, transferred);
+    }
+
+    request->ScsiStatus = status;
+    request->DataTransferLength = transferred;
+    *bytes_returned = sizeof *request;
+    if (fault && fault->scsi_status >= 0) {
+        request->ScsiStatus = static_cast<UCHAR>(fault->scsi_status);
+    }
+    if (fault && fault->bytes_returned >= 0) {
+        *bytes_returned = static_cast<DWORD>(fault->bytes_returned);
+    }
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE object) {
+    if (logging) {
+        winsim_call call;
+        call.function = winsim_function::close_handle;
+        call.handle = object;
+        log_call(call);
+    }
+    open_drive *open = drive_of(object);
+    if (open == nullptr) {
+        return fail(ERROR_INVALID_HANDLE);
+    }
+    cdsim_eject(&open->drive);
+    open->in_use = false;
+    return TRUE;
+}
+
+DWORD GetLastError() { return last_error; }
+
+void winsim_log_enable(bool enable) { logging = enable; }
+
+const std::vector<winsim_call> &winsim_calls() { return call_log; }
+
+void winsim_set_drive_type(char letter, UINT type) {
+    const int index = letter_index(letter);
+    if (index >= 0) {
+        drive_type_override[index] = static_cast<int>(type) + 1;
+    }
+}
+
+void winsim_add_fault(const winsim_fault &fault) { faults.push_back(fault); }
+
+void winsim_reset() {
+    for (open_drive &slot : open_drives) {
+        if (slot.in_use) {
+            CloseHandle(&slot);
+        }
+    }
+    call_log.clear();
+    faults.clear();
+    std::fill(std::begin(drive_type_override), std::end(drive_type_override), 0);
+    logging = false;
+}

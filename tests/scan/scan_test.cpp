@@ -1,0 +1,82 @@
+// The scan loop run in this process against the simulated drive, for what an
+// end-to-end run cannot reach in reasonable time.
+#include "scan/scan.h"
+#include "support/images.h"
+#include "winsim/winsim_control.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+class ScanLoop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        winsim_reset();
+        setenv("CDSIM_X", "", 1);
+        ASSERT_EQ(device_open("X:", &handle), 0);
+        winsim_log_enable(true);
+    }
+    void TearDown() override {
+        winsim_reset();
+        unsetenv("CDSIM_X");
+    }
+    std::string scan(scan_options options, uint32_t first_sector) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(scan_disc(handle, &options, first_sector), 0);
+        return testing::internal::GetCapturedStdout();
+    }
+    device_handle handle = nullptr;
+};
+
+TEST_F(ScanLoop, TheSectorNumberNeverWraps) {
+    // A drive that answers the last three sector numbers with a good frame.
+    winsim_fault answer;
+    answer.first_lba = 0xFFFFFFFD;
+    answer.last_lba = 0xFFFFFFFF;
+    answer.replace_data = true;
+    std::memset(answer.data, 0xBF, 96); // a damaged frame: every Q bit clear
+    winsim_add_fault(answer);
+    winsim_fault sector_zero; // and sector 0 too, so a wrap would show
+    sector_zero.first_lba = sector_zero.last_lba = 0;
+    sector_zero.replace_data = true;
+    winsim_add_fault(sector_zero);
+
+    scan_options options{};
+    options.opt_errors = 1;
+    EXPECT_EQ(scan(options, 0xFFFFFFFD), "subchannel crc error in sector 4294967293\n"
+                                         "subchannel crc error in sector 4294967294\n"
+                                         "subchannel crc error in sector 4294967295\n");
+    EXPECT_EQ(winsim_calls().size(), 3u);
+    EXPECT_EQ(winsim_calls().back().request.Cdb[5], 0xFF);
+}
+
+TEST_F(ScanLoop, AFailedFirstReadPrintsNothing) {
+    scan_options options{};
+    options.opt_raw = options.opt_print = options.opt_errors = 1;
+    EXPECT_EQ(scan(options, 0), "");
+    EXPECT_EQ(winsim_calls().size(), 1u); // and nothing is retried
+}
+
+TEST_F(ScanLoop, AFailedReadMidDiscEndsTheScanWithoutRetry) {
+    // Faults match in the order they were added: the failing sector first.
+    winsim_fault broken;
+    broken.first_lba = broken.last_lba = 2;
+    broken.call_fails = true;
+    winsim_add_fault(broken);
+    winsim_fault answer;
+    answer.first_lba = 0;
+    answer.last_lba = 4;
+    answer.replace_data = true;
+    std::memset(answer.data, 0xBF, 96);
+    winsim_add_fault(answer);
+    scan_options options{};
+    options.opt_errors = 1;
+    EXPECT_EQ(scan(options, 0), "subchannel crc error in sector 0\n"
+                                "subchannel crc error in sector 1\n");
+    EXPECT_EQ(winsim_calls().size(), 3u);
+}
+
+} // namespace

@@ -1,0 +1,229 @@
+#include "subchannel/subchannel.h"
+#include "support/images.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace {
+
+TEST(Crc, MatchesTheCatalogueCheckValue) {
+    const char *check = "123456789";
+    const uint16_t crc = subchannel_crc16(reinterpret_cast<const uint8_t *>(check), 9);
+    EXPECT_EQ(crc, 0x31C3);                          // CRC-16/XMODEM
+    EXPECT_EQ(static_cast<uint16_t>(~crc), 0xCE3C); // CRC-16/GSM, the form the disc stores
+}
+
+TEST(Crc, TenZeroBytesNeedAStoredFFFF) {
+    q_bytes zeros{};
+    EXPECT_EQ(subchannel_check_crc(zeros.data()), SUBQ_CRC_ERROR);
+    zeros[10] = zeros[11] = 0xFF;
+    EXPECT_EQ(subchannel_check_crc(zeros.data()), 0);
+}
+
+TEST(Crc, EverySingleBitFlipOfAGoodFrameIsCaught) {
+    const q_bytes good = q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 28");
+    for (int bit = 0; bit < 96; ++bit) {
+        q_bytes damaged = good;
+        damaged[bit / 8] ^= static_cast<uint8_t>(0x80 >> (bit % 8));
+        subq out;
+        EXPECT_EQ(subchannel_decode_q(damaged.data(), &out), SUBQ_CRC_ERROR) << "bit " << bit;
+    }
+}
+
+struct decode_row {
+    const char *name;
+    q_bytes q;
+    int status;
+    int mode;
+};
+
+// Frames whose CRC is right, so the outcome rests on the mode and the ranges.
+q_bytes mode1_with(int byte, uint8_t value) {
+    std::array<uint8_t, 10> data = {0x01, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00};
+    data[byte] = value;
+    return q_sealed(data);
+}
+
+q_bytes mode_with_abs_f(int mode, uint8_t abs_f) {
+    return q_sealed({static_cast<uint8_t>(mode), 0x12, 0x34, 0x56, 0x78, 0x90, 0x12, 0x30, 0, abs_f});
+}
+
+TEST(Decode, StatusByModeAndRange) {
+    const decode_row rows[] = {
+        {"real first frame of a disc", q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 28"), 0, 1},
+        {"its last byte changed", q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 29"),
+         SUBQ_CRC_ERROR, -1},
+        {"twelve zero bytes", q_bytes{}, SUBQ_CRC_ERROR, -1},
+        {"lead-out track AA", mode1_with(1, 0xAA), 0, 1},
+        {"track B0 also converts to 110", mode1_with(1, 0xB0), 0, 1},
+        {"track A0 is 100", mode1_with(1, 0xA0), SUBQ_DATA_ERROR, 1},
+        {"track 9F is 105", mode1_with(1, 0x9F), SUBQ_DATA_ERROR, 1},
+        {"track 99", mode1_with(1, 0x99), 0, 1},
+        {"index 1F converts to 25", mode1_with(2, 0x1F), 0, 1},
+        {"index A0 is 100", mode1_with(2, 0xA0), SUBQ_DATA_ERROR, 1},
+        {"relative minute 99", mode1_with(3, 0x99), 0, 1},
+        {"relative second 60", mode1_with(4, 0x60), SUBQ_DATA_ERROR, 1},
+        {"relative second 59", mode1_with(4, 0x59), 0, 1},
+        {"relative frame 75", mode1_with(5, 0x75), SUBQ_DATA_ERROR, 1},
+        {"byte 6 is never looked at", mode1_with(6, 0xFF), 0, 1},
+        {"absolute minute A0", mode1_with(7, 0xA0), SUBQ_DATA_ERROR, 1},
+        {"absolute second 60", mode1_with(8, 0x60), SUBQ_DATA_ERROR, 1},
+        {"absolute frame 75", mode1_with(9, 0x75), SUBQ_DATA_ERROR, 1},
+        {"absolute frame 74", mode1_with(9, 0x74), 0, 1},
+        {"catalog at frame 74", mode_with_abs_f(2, 0x74), 0, 2},
+        {"catalog at frame 75", mode_with_abs_f(2, 0x75), SUBQ_DATA_ERROR, 2},
+        {"recording at frame 74", mode_with_abs_f(3, 0x74), 0, 3},
+        {"recording at frame 75", mode_with_abs_f(3, 0x75), SUBQ_DATA_ERROR, 3},
+        {"mode 0", mode_with_abs_f(0, 0xFF), 0, 0},
+        {"mode 5", mode_with_abs_f(5, 0xFF), 0, 5},
+        {"mode 15 with control 0xF", mode_with_abs_f(0xFF, 0xFF), 0, 15},
+    };
+    for (const decode_row &row : rows) {
+        subq out;
+        std::memset(&out, 0xEE, sizeof out);
+        EXPECT_EQ(subchannel_decode_q(row.q.data(), &out), row.status) << row.name;
+        if (row.mode >= 0) {
+            EXPECT_EQ(subq_mode(&out), row.mode) << row.name;
+        } else {
+            EXPECT_EQ(out.mode_control, 0xEE) << row.name << ": a CRC failure writes nothing";
+        }
+    }
+}
+
+TEST(Decode, PositionFrameFields) {
+    subq out;
+    ASSERT_EQ(subchannel_decode_q(q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 28").data(), &out), 0);
+    EXPECT_EQ(out.mode_control, 0x10);
+    const timing &p = out.position;
+    EXPECT_EQ(p.track, 1);
+    EXPECT_EQ(p.index, 1);
+    EXPECT_EQ(p.rel.m, 0);
+    EXPECT_EQ(p.rel.s, 0);
+    EXPECT_EQ(p.rel.f, 0);
+    EXPECT_EQ(p.abs.m, 0);
+    EXPECT_EQ(p.abs.s, 2);
+    EXPECT_EQ(p.abs.f, 0);
+
+    // Copy-permitted audio in track 12, index 3: the nibbles of byte 0 swap.
+    const q_bytes busy = q_sealed({0x21, 0x12, 0x03, 0x45, 0x59, 0x74, 0x00, 0x78, 0x09, 0x33});
+    ASSERT_EQ(subchannel_decode_q(busy.data(), &out), 0);
+    EXPECT_EQ(out.mode_control, 0x12);
+    EXPECT_EQ(out.position.track, 12);
+    EXPECT_EQ(out.position.index, 3);
+    EXPECT_EQ(out.position.rel.m, 45);
+    EXPECT_EQ(out.position.rel.s, 59);
+    EXPECT_EQ(out.position.rel.f, 74);
+    EXPECT_EQ(out.position.abs.m, 78);
+    EXPECT_EQ(out.position.abs.s, 9);
+    EXPECT_EQ(out.position.abs.f, 33);
+}
+
+TEST(Decode, OutOfRangeFieldsAreStillWritten) {
+    subq out;
+    ASSERT_EQ(subchannel_decode_q(mode1_with(4, 0x60).data(), &out), SUBQ_DATA_ERROR);
+    EXPECT_EQ(out.mode_control, 0x10);
+    EXPECT_EQ(out.position.rel.s, 60);
+}
+
+TEST(Decode, CatalogDigitsIncludingNonDecimalNibbles) {
+    subq out;
+    const q_bytes q = q_sealed({0x02, 0x07, 0x24, 0x38, 0x49, 0x60, 0x65, 0x0F, 0xFF, 0x41});
+    ASSERT_EQ(subchannel_decode_q(q.data(), &out), 0);
+    EXPECT_EQ(std::string(out.catalog.mcn, 13), "0724384960650");
+    EXPECT_EQ(out.catalog.abs_f, 41);
+
+    const q_bytes odd = q_sealed({0x02, 0xAB, 0xCD, 0xEF, 0x00, 0x00, 0x00, 0xA0, 0x00, 0x00});
+    ASSERT_EQ(subchannel_decode_q(odd.data(), &out), 0);
+    EXPECT_EQ(std::string(out.catalog.mcn, 13), ":;<=>?000000:");
+}
+
+// Packs five 6-bit codes and seven digits the way a disc stores an ISRC.
+q_bytes recording_frame(const int codes[5], const char *digits, uint8_t abs_f) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 5; ++i) {
+        bits = bits << 6 | static_cast<uint64_t>(codes[i]);
+    }
+    bits <<= 2;
+    for (int i = 0; i < 7; ++i) {
+        bits = bits << 4 | static_cast<uint64_t>(digits[i] - '0');
+    }
+    bits <<= 4;
+    std::array<uint8_t, 10> data{0x03};
+    for (int i = 8; i >= 1; --i, bits >>= 8) {
+        data[i] = static_cast<uint8_t>(bits);
+    }
+    data[9] = abs_f;
+    return q_sealed(data);
+}
+
+TEST(Decode, RecordingCodesAndDigits) {
+    subq out;
+    const int usrc1[5] = {0x25, 0x23, 0x22, 0x13, 0x01}; // U S R C 1
+    ASSERT_EQ(subchannel_decode_q(recording_frame(usrc1, "7607839", 0x05).data(), &out), 0);
+    EXPECT_EQ(std::string(out.recording.isrc, 12), "USRC17607839");
+    EXPECT_EQ(out.recording.abs_f, 5);
+
+    const int edges[5] = {0x11, 0x2A, 0x00, 0x0A, 0x3F}; // A Z 0, then two codes no ISRC uses
+    ASSERT_EQ(subchannel_decode_q(recording_frame(edges, "0123459", 0x74).data(), &out), 0);
+    EXPECT_EQ(std::string(out.recording.isrc, 12), "AZ0:o0123459");
+    EXPECT_EQ(out.recording.abs_f, 74);
+}
+
+TEST(Decode, RecordingIgnoresTheLowBitsOfBytes4And8) {
+    const int codes[5] = {0x17, 0x12, 0x11, 0x21, 0x15}; // G B A Q E
+    q_bytes q = recording_frame(codes, "1234567", 0x10);
+    std::array<uint8_t, 10> data;
+    std::copy(q.begin(), q.begin() + 10, data.begin());
+    data[4] |= 0x03;
+    data[8] |= 0x0F;
+    subq out;
+    ASSERT_EQ(subchannel_decode_q(q_sealed(data).data(), &out), 0);
+    EXPECT_EQ(std::string(out.recording.isrc, 12), "GBAQE1234567");
+}
+
+TEST(Extract, BitSixOfEightBytesMakesOneQByte) {
+    uint8_t raw[96];
+    std::memset(raw, 0xBF, sizeof raw); // every bit but Q set
+    uint8_t q[12];
+    subchannel_extract_q(raw, q);
+    for (uint8_t byte : q) {
+        EXPECT_EQ(byte, 0x00);
+    }
+    std::memset(raw, 0x40, sizeof raw);
+    subchannel_extract_q(raw, q);
+    for (uint8_t byte : q) {
+        EXPECT_EQ(byte, 0xFF);
+    }
+    subq out;
+    EXPECT_EQ(subchannel_decode_q(q, &out), SUBQ_CRC_ERROR);
+
+    // A lone Q bit in raw byte 8k+i lands in bit 7-i of Q byte k.
+    for (int symbol = 0; symbol < 96; ++symbol) {
+        std::memset(raw, 0xBF, sizeof raw);
+        raw[symbol] |= 0x40;
+        subchannel_extract_q(raw, q);
+        for (int k = 0; k < 12; ++k) {
+            const uint8_t expected = k == symbol / 8 ? 0x80 >> (symbol % 8) : 0;
+            ASSERT_EQ(q[k], expected) << "symbol " << symbol;
+        }
+    }
+}
+
+TEST(Extract, FastFormMatchesTheReferenceOnRandomBlocks) {
+    std::mt19937 random(12345);
+    uint8_t raw[96];
+    uint8_t fast[12], reference[12];
+    for (int block = 0; block < 20000; ++block) {
+        for (uint8_t &byte : raw) {
+            byte = static_cast<uint8_t>(random());
+        }
+        subchannel_extract_q(raw, fast);
+        subchannel_extract_q_reference(raw, reference);
+        ASSERT_EQ(std::memcmp(fast, reference, 12), 0) << "block " << block;
+    }
+}
+
+} // namespace

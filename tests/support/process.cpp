@@ -1,0 +1,76 @@
+#include "support/process.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+process_result run_process(const std::string &program, const std::vector<std::string> &args,
+                           const std::map<std::string, std::string> &env) {
+    char out_path[] = "/tmp/qscan-out-XXXXXX";
+    char err_path[] = "/tmp/qscan-err-XXXXXX";
+    const int out_fd = mkstemp(out_path);
+    const int err_fd = mkstemp(err_path);
+
+    std::vector<std::string> env_strings;
+    if (const char *path = std::getenv("PATH")) {
+        env_strings.push_back(std::string("PATH=") + path);
+    }
+    for (const auto &[name, value] : env) {
+        env_strings.push_back(name + "=" + value);
+    }
+    std::vector<char *> argv, envp;
+    for (const std::string &arg : args) {
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    for (const std::string &entry : env_strings) {
+        envp.push_back(const_cast<char *>(entry.c_str()));
+    }
+    envp.push_back(nullptr);
+
+    fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(out_fd, 1);
+        dup2(err_fd, 2);
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(out_fd);
+    close(err_fd);
+
+    process_result result;
+    result.out = slurp(out_path);
+    result.err = slurp(err_path);
+    unlink(out_path);
+    unlink(err_path);
+    if (WIFEXITED(status)) {
+        result.exit_status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    return result;
+}
+
+process_result run_qscan(const std::vector<std::string> &options, const std::string &image) {
+    std::vector<std::string> args = {QSCAN_EXE};
+    args.insert(args.end(), options.begin(), options.end());
+    return run_process(QSCAN_EXE, args, {{"CDSIM_X", image}});
+}

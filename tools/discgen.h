@@ -1,0 +1,76 @@
+// Disc-image generator: turns a short text description of an audio disc into
+// its sub-channel, sector by sector, and tells what a scan of it must print.
+//
+// Description, one directive a line, '#' starts a comment:
+//   control N             CONTROL nibble of every Q frame (default 0)
+//   mcn DIGITS            13-digit media catalog number
+//   mcn_every N           an MCN frame every N frames (0: none)
+//   isrc_every N          an ISRC frame every N frames of a track with an ISRC (0: none)
+//   damage RATE           share of frames with one flipped Q bit (0 to 1)
+//   seed N                seed of the damage and of the noise in the other channels
+//   track ISRC|- [pregap M:SS.FF] length M:SS.FF
+//   leadout M:SS.FF       length of the lead-out written to the image
+//   at LBA crc_error|data_error|mcn|isrc|mode N
+//                         this sector's frame instead of the usual one
+//   at LBA q HEX*12       this sector's Q bytes, exactly
+// The image starts at LBA 0, absolute time 00:02.00.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct discgen_track {
+    std::string isrc; // empty: none
+    uint32_t pregap;  // frames of index 0 before index 1
+    uint32_t length;  // frames of index 1
+};
+
+struct discgen_override {
+    std::string kind; // crc_error, data_error, mcn, isrc, mode, q
+    int mode = 0;
+    uint8_t q[12] = {};
+};
+
+struct discgen_description {
+    int control = 0;
+    std::string mcn;
+    uint32_t mcn_every = 0;
+    uint32_t isrc_every = 0;
+    double damage = 0;
+    uint32_t seed = 1;
+    std::vector<discgen_track> tracks;
+    uint32_t leadout = 0;
+    std::map<uint32_t, discgen_override> overrides;
+};
+
+// What a frame is, as a decoder must see it.
+enum class discgen_kind { position, catalog, recording, unknown_mode, crc_error, data_error };
+
+struct discgen_frame {
+    uint8_t q[12];
+    discgen_kind kind;
+    // position frames: the decoded position; catalog and recording frames: abs_f
+    int track, index, rel_m, rel_s, rel_f, abs_m, abs_s, abs_f;
+    int mode;         // the ADR nibble
+    std::string text; // catalog: 13 digits; recording: 12 characters
+};
+
+// Empty string on success, else what is wrong and on which line.
+std::string discgen_parse(const std::string &text, discgen_description *description);
+
+std::vector<discgen_frame> discgen_frames(const discgen_description &description);
+
+// The image bytes: raw interleaved P-W, or deinterleaved (12 bytes a channel)
+// as *.sub files hold it. P and R-W carry noise so a wrong bit never decodes.
+std::vector<uint8_t> discgen_image(const std::vector<discgen_frame> &frames, bool deinterleaved,
+                                   uint32_t seed);
+
+// What qscan prints for these frames with the given option letters
+// (any of "rptcie"; empty: the default, ISRC lines only).
+std::string discgen_expected_report(const std::vector<discgen_frame> &frames,
+                                    const std::string &options);
+
+// The Q frame's CRC, complemented, as stored in bytes 10 and 11.
+void discgen_seal(uint8_t q[12]);
