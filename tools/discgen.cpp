@@ -25,9 +25,13 @@ uint16_t crc16_bitwise(const uint8_t *data, int len) {
     return crc;
 }
 
-uint8_t to_bcd(uint32_t value) { return static_cast<uint8_t>((value / 10) << 4 | value % 10); }
+uint8_t to_bcd(uint32_t value) {
+    return static_cast<uint8_t>((value / 10) << 4 | value % 10);
+}
 
-int from_bcd(uint8_t byte) { return (byte >> 4) * 10 + (byte & 15); }
+int from_bcd(uint8_t byte) {
+    return (byte >> 4) * 10 + (byte & 15);
+}
 
 bool parse_msf(const std::string &text, uint32_t *frames) {
     unsigned m = 0, s = 0, f = 0;
@@ -82,9 +86,9 @@ void classify(discgen_frame *frame) {
             }
         }
         frame->abs_f = from_bcd(q[9]);
-        frame->kind = frame->abs_f < 75 ? (frame->mode == 2 ? discgen_kind::catalog
-                                                            : discgen_kind::recording)
-                                        : discgen_kind::data_error;
+        frame->kind = frame->abs_f < 75
+                          ? (frame->mode == 2 ? discgen_kind::catalog : discgen_kind::recording)
+                          : discgen_kind::data_error;
         return;
     }
     frame->kind = discgen_kind::unknown_mode;
@@ -215,8 +219,8 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
             discgen_override change;
             ok = static_cast<bool>(words >> lba >> change.kind);
             if (ok && change.kind == "mode") {
-                ok = static_cast<bool>(words >> change.mode) && (change.mode == 0 || change.mode > 3) &&
-                     change.mode < 16;
+                ok = static_cast<bool>(words >> change.mode) &&
+                     (change.mode == 0 || change.mode > 3) && change.mode < 16;
             } else if (ok && change.kind == "q") {
                 for (int i = 0; ok && i < 12; ++i) {
                     unsigned byte = 0;
@@ -292,9 +296,8 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
             }
             discgen_seal(q);
         }
-        const bool damaged =
-            kind == "crc_error" ||
-            (kind.empty() && description.damage > 0 && random() < description.damage * 4294967296.0);
+        const bool damaged = kind == "crc_error" || (kind.empty() && description.damage > 0 &&
+                                                     random() < description.damage * 4294967296.0);
         if (damaged) {
             const uint32_t bit = random() % 96;
             q[bit / 8] ^= static_cast<uint8_t>(0x80 >> (bit % 8));
@@ -375,8 +378,8 @@ std::string discgen_expected_report(const std::vector<discgen_frame> &frames,
         case discgen_kind::data_error:
             if (errors) {
                 out += std::string("subchannel ") +
-                       (f.kind == discgen_kind::crc_error ? "crc" : "data") +
-                       " error in sector " + std::to_string(sector) + "\n";
+                       (f.kind == discgen_kind::crc_error ? "crc" : "data") + " error in sector " +
+                       std::to_string(sector) + "\n";
             }
             advance(1);
             break;

@@ -35,9 +35,9 @@ int device_open(const char *name, device_handle *handle) {
         return EINVAL;
     }
     const char device_path[] = {'\\', '\\', '.', '\\', name[0], ':', '\0'};
-    HANDLE drive = CreateFileA(device_path, GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE drive =
+        CreateFileA(device_path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (drive == INVALID_HANDLE_VALUE) {
         return EINVAL;
     }
@@ -45,8 +45,7 @@ int device_open(const char *name, device_handle *handle) {
     return 0;
 }
 
-int device_read_subchannel(device_handle handle, uint32_t lba,
-                           uint8_t raw[DEVICE_RAW_BLOCK_SIZE]) {
+int device_read_subchannel(device_handle handle, uint32_t lba, uint8_t raw[DEVICE_RAW_BLOCK_SIZE]) {
     std::memset(raw, 0, DEVICE_RAW_BLOCK_SIZE);
 
     SCSI_PASS_THROUGH_DIRECT request;
@@ -66,8 +65,8 @@ int device_read_subchannel(device_handle handle, uint32_t lba,
     request.Cdb[10] = SUBCHANNEL_RAW_PW;
 
     DWORD returned = 0;
-    if (!DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &request, sizeof request,
-                         &request, sizeof request, &returned, nullptr)) {
+    if (!DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &request, sizeof request, &request,
+                         sizeof request, &returned, nullptr)) {
         return EIO;
     }
     // The status byte counts only when the returned part of the record covers it.

@@ -1,3 +1,5 @@
 #include "scan/scan.h"
 
-int main(int argc, char **argv) { return scan_main(argc, argv); }
+int main(int argc, char **argv) {
+    return scan_main(argc, argv);
+}

@@ -31,9 +31,13 @@ uint64_t load_le64(const uint8_t *bytes) {
     return value;
 }
 
-int bcd(uint8_t byte) { return (byte >> 4) * 10 + (byte & 0x0F); }
+int bcd(uint8_t byte) {
+    return (byte >> 4) * 10 + (byte & 0x0F);
+}
 
-char digit(int nibble) { return static_cast<char>('0' + nibble); }
+char digit(int nibble) {
+    return static_cast<char>('0' + nibble);
+}
 
 } // namespace
 
@@ -83,8 +87,8 @@ int decode_position(const uint8_t q[SUBCHANNEL_Q_SIZE], timing *position) {
                      static_cast<uint8_t>(bcd(q[9]))};
     const bool track_ok = position->track <= 99 || position->track == TIMING_LEAD_OUT_TRACK;
     const bool in_range = track_ok && position->index <= 99 && position->rel.m <= 99 &&
-                          position->rel.s <= 59 && position->rel.f <= 74 &&
-                          position->abs.m <= 99 && position->abs.s <= 59 && position->abs.f <= 74;
+                          position->rel.s <= 59 && position->rel.f <= 74 && position->abs.m <= 99 &&
+                          position->abs.s <= 59 && position->abs.f <= 74;
     return in_range ? 0 : SUBQ_DATA_ERROR;
 }
 

@@ -55,7 +55,9 @@ struct subq {
 static_assert(sizeof(msf) == 3);
 static_assert(sizeof(timing) == 8, "a mode-1 payload is copied whole into the running position");
 
-inline int subq_mode(const subq *q) { return q->mode_control >> 4; }
+inline int subq_mode(const subq *q) {
+    return q->mode_control >> 4;
+}
 
 // Gathers the Q bit (bit 6) of the 96 raw bytes into the 12 Q bytes.
 void subchannel_extract_q(const uint8_t raw[SUBCHANNEL_RAW_SIZE], uint8_t q[SUBCHANNEL_Q_SIZE]);

@@ -43,7 +43,9 @@ const char *configured_image(int letter) {
     return std::getenv(variable);
 }
 
-void log_call(const winsim_call &call) { call_log.push_back(call); }
+void log_call(const winsim_call &call) {
+    call_log.push_back(call);
+}
 
 open_drive *drive_of(HANDLE handle) {
     for (open_drive &slot : open_drives) {
@@ -115,8 +117,8 @@ HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
     }
 
     // Only the raw device of a drive, \\.\X:, opened the way pass-through needs it.
-    if (file_name == nullptr || std::strncmp(file_name, "\\\\.\\", 4) != 0 ||
-        file_name[5] != ':' || file_name[6] != '\0') {
+    if (file_name == nullptr || std::strncmp(file_name, "\\\\.\\", 4) != 0 || file_name[5] != ':' ||
+        file_name[6] != '\0') {
         fail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -177,8 +179,8 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
     }
     if (io_control_code != IOCTL_SCSI_PASS_THROUGH_DIRECT || request == nullptr ||
         in_buffer_size < sizeof *request || request->Length != sizeof *request ||
-        out_buffer == nullptr || out_buffer_size < sizeof *request ||
-        bytes_returned == nullptr || overlapped != nullptr) {
+        out_buffer == nullptr || out_buffer_size < sizeof *request || bytes_returned == nullptr ||
+        overlapped != nullptr) {
         return fail(ERROR_INVALID_PARAMETER);
     }
     if (request->CdbLength == 0 || request->CdbLength > sizeof request->Cdb ||
@@ -244,11 +246,17 @@ BOOL CloseHandle(HANDLE object) {
     return TRUE;
 }
 
-DWORD GetLastError() { return last_error; }
+DWORD GetLastError() {
+    return last_error;
+}
 
-void winsim_log_enable(bool enable) { logging = enable; }
+void winsim_log_enable(bool enable) {
+    logging = enable;
+}
 
-const std::vector<winsim_call> &winsim_calls() { return call_log; }
+const std::vector<winsim_call> &winsim_calls() {
+    return call_log;
+}
 
 void winsim_set_drive_type(char letter, UINT type) {
     const int index = letter_index(letter);
@@ -257,7 +265,9 @@ void winsim_set_drive_type(char letter, UINT type) {
     }
 }
 
-void winsim_add_fault(const winsim_fault &fault) { faults.push_back(fault); }
+void winsim_add_fault(const winsim_fault &fault) {
+    faults.push_back(fault);
+}
 
 void winsim_reset() {
     for (open_drive &slot : open_drives) {

@@ -34,11 +34,11 @@ struct winsim_call {
 struct winsim_fault {
     uint32_t first_lba = 0;
     uint32_t last_lba = 0xFFFFFFFF;
-    bool call_fails = false;    // DeviceIoControl returns FALSE, nothing touched
-    int scsi_status = -1;       // >= 0: the status byte reported
-    int bytes_returned = -1;    // >= 0: the count reported in the bytes-returned counter
-    int transfer = -1;          // >= 0: only this many data bytes reach DataBuffer
-    bool replace_data = false;  // serve data below instead of the disc's, even past its end
+    bool call_fails = false;   // DeviceIoControl returns FALSE, nothing touched
+    int scsi_status = -1;      // >= 0: the status byte reported
+    int bytes_returned = -1;   // >= 0: the count reported in the bytes-returned counter
+    int transfer = -1;         // >= 0: only this many data bytes reach DataBuffer
+    bool replace_data = false; // serve data below instead of the disc's, even past its end
     unsigned char data[96] = {};
 };
 

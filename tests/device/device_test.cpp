@@ -15,9 +15,9 @@ class Device : public ::testing::Test {
   protected:
     void SetUp() override {
         winsim_reset();
-        image = write_image("device.img", {q_position(1, 1, 0, 0, 0, 0, 2, 0),
-                                           q_position(1, 1, 0, 0, 1, 0, 2, 1),
-                                           q_position(1, 1, 0, 0, 2, 0, 2, 2)});
+        image = write_image("device.img",
+                            {q_position(1, 1, 0, 0, 0, 0, 2, 0), q_position(1, 1, 0, 0, 1, 0, 2, 1),
+                             q_position(1, 1, 0, 0, 2, 0, 2, 2)});
         setenv("CDSIM_X", image.c_str(), 1);
         winsim_log_enable(true);
     }
@@ -145,8 +145,8 @@ TEST_F(Device, LbaBytesAreMostSignificantFirst) {
 TEST_F(Device, ReadsTheSectorsOfTheDiscAndRefusesPastItsEnd) {
     for (const char *name : {"device.img", "device.sub"}) {
         setenv("CDSIM_X",
-               write_image(name, {q_position(1, 1, 0, 0, 0, 0, 2, 0),
-                                  q_position(7, 3, 0, 0, 1, 0, 2, 1)})
+               write_image(name,
+                           {q_position(1, 1, 0, 0, 0, 0, 2, 0), q_position(7, 3, 0, 0, 1, 0, 2, 1)})
                    .c_str(),
                1);
         device_handle handle = open_x();

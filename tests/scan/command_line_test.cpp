@@ -16,12 +16,18 @@ struct parse_row {
 
 std::string flags_of(const scan_options &options) {
     std::string letters;
-    if (options.opt_raw) letters += 'r';
-    if (options.opt_print) letters += 'p';
-    if (options.opt_timing) letters += 't';
-    if (options.opt_catalog) letters += 'c';
-    if (options.opt_isrc) letters += 'i';
-    if (options.opt_errors) letters += 'e';
+    if (options.opt_raw)
+        letters += 'r';
+    if (options.opt_print)
+        letters += 'p';
+    if (options.opt_timing)
+        letters += 't';
+    if (options.opt_catalog)
+        letters += 'c';
+    if (options.opt_isrc)
+        letters += 'i';
+    if (options.opt_errors)
+        letters += 'e';
     return letters;
 }
 

@@ -59,9 +59,8 @@ TEST(EndToEnd, RawAndFrameLinesOfTheFirstSector) {
     const q_bytes first = q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 28");
     for (const char *name : {"first.img", "first.sub"}) {
         const std::string image = write_image(name, {first});
-        EXPECT_EQ(run_qscan({"-r", "-p", "X:"}, image).out,
-                  "01 01 01 00 00 00 00 00 02 00 5a 28 \n"
-                  "1  1.01 00:00.00 00:02.00\n")
+        EXPECT_EQ(run_qscan({"-r", "-p", "X:"}, image).out, "01 01 01 00 00 00 00 00 02 00 5a 28 \n"
+                                                            "1  1.01 00:00.00 00:02.00\n")
             << name;
         EXPECT_EQ(run_qscan({"-t", "X:"}, image).out, " 1.01 00:00.00 00:02.00\n") << name;
         EXPECT_EQ(run_qscan({"-ri", "X:"}, image).out, run_qscan({"-r", "X:"}, image).out);
@@ -85,11 +84,13 @@ TEST(EndToEnd, PositionOfAnIsrcAfterALostFrame) {
 
     const std::vector<q_bytes> frames = worked_example(1);
     const process_result all = run_qscan({"-r", "-p", "-t", "-c", "-i", "-e", "X:"}, wrapped);
-    EXPECT_EQ(all.out, raw_line(frames[0]) + "1  2.01 00:10.70 03:00.70\n"
-                                             " 2.01 00:10.70 03:00.70\n" +
+    EXPECT_EQ(all.out, raw_line(frames[0]) +
+                           "1  2.01 00:10.70 03:00.70\n"
+                           " 2.01 00:10.70 03:00.70\n" +
                            raw_line(frames[1]) + "subchannel crc error in sector 1\n" +
-                           raw_line(frames[2]) + "3 GB-AYE-69-00123 1\n"
-                                                 " 2.01 00:11.01 03:01.01 : GB-AYE-69-00123\n");
+                           raw_line(frames[2]) +
+                           "3 GB-AYE-69-00123 1\n"
+                           " 2.01 00:11.01 03:01.01 : GB-AYE-69-00123\n");
     EXPECT_EQ(all.err, "");
     EXPECT_EQ(all.exit_status, 0);
 }
@@ -97,9 +98,9 @@ TEST(EndToEnd, PositionOfAnIsrcAfterALostFrame) {
 TEST(EndToEnd, FramesBeforeTheFirstPositionFrameStartAtLba0) {
     q_bytes damaged = q_position(1, 1, 0, 0, 0, 0, 2, 0);
     damaged[0] ^= 0x80;
-    const std::string image =
-        write_image("early.img", {damaged, q_catalog("0724384960650", 3),
-                                  q_recording("USRC17607839", 3), q_position(1, 1, 0, 0, 3, 0, 2, 3)});
+    const std::string image = write_image("early.img", {damaged, q_catalog("0724384960650", 3),
+                                                        q_recording("USRC17607839", 3),
+                                                        q_position(1, 1, 0, 0, 3, 0, 2, 3)});
     EXPECT_EQ(run_qscan({"-c", "-i", "-e", "X:"}, image).out,
               "subchannel crc error in sector 0\n"
               " 1.01 00:00.03 00:02.03 : 0724384960650\n"
@@ -142,9 +143,9 @@ void expect_scan_matches_generator(const std::string &description_text, const st
     ASSERT_EQ(discgen_parse(description_text, &description), "");
     const std::vector<discgen_frame> frames = discgen_frames(description);
     for (const bool deinterleaved : {false, true}) {
-        const std::string image = write_file(
-            name + (deinterleaved ? ".sub" : ".img"),
-            discgen_image(frames, deinterleaved, description.seed));
+        const std::string image =
+            write_file(name + (deinterleaved ? ".sub" : ".img"),
+                       discgen_image(frames, deinterleaved, description.seed));
         for (const std::string options : {"", "i", "c", "t", "ci", "e", "p", "rptcie"}) {
             std::vector<std::string> args;
             for (char letter : options) {
@@ -153,7 +154,8 @@ void expect_scan_matches_generator(const std::string &description_text, const st
             args.push_back("X:");
             const process_result result = run_qscan(args, image);
             const std::string expected = discgen_expected_report(frames, options);
-            EXPECT_EQ(result.out, expected) << name << " -" << options << (deinterleaved ? " sub" : "");
+            EXPECT_EQ(result.out, expected)
+                << name << " -" << options << (deinterleaved ? " sub" : "");
             EXPECT_EQ(result.err, "");
             EXPECT_EQ(result.exit_status, 0);
         }

@@ -12,7 +12,7 @@ namespace {
 TEST(Crc, MatchesTheCatalogueCheckValue) {
     const char *check = "123456789";
     const uint16_t crc = subchannel_crc16(reinterpret_cast<const uint8_t *>(check), 9);
-    EXPECT_EQ(crc, 0x31C3);                          // CRC-16/XMODEM
+    EXPECT_EQ(crc, 0x31C3);                         // CRC-16/XMODEM
     EXPECT_EQ(static_cast<uint16_t>(~crc), 0xCE3C); // CRC-16/GSM, the form the disc stores
 }
 
@@ -48,14 +48,15 @@ q_bytes mode1_with(int byte, uint8_t value) {
 }
 
 q_bytes mode_with_abs_f(int mode, uint8_t abs_f) {
-    return q_sealed({static_cast<uint8_t>(mode), 0x12, 0x34, 0x56, 0x78, 0x90, 0x12, 0x30, 0, abs_f});
+    return q_sealed(
+        {static_cast<uint8_t>(mode), 0x12, 0x34, 0x56, 0x78, 0x90, 0x12, 0x30, 0, abs_f});
 }
 
 TEST(Decode, StatusByModeAndRange) {
     const decode_row rows[] = {
         {"real first frame of a disc", q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 28"), 0, 1},
-        {"its last byte changed", q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 29"),
-         SUBQ_CRC_ERROR, -1},
+        {"its last byte changed", q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 29"), SUBQ_CRC_ERROR,
+         -1},
         {"twelve zero bytes", q_bytes{}, SUBQ_CRC_ERROR, -1},
         {"lead-out track AA", mode1_with(1, 0xAA), 0, 1},
         {"track B0 also converts to 110", mode1_with(1, 0xB0), 0, 1},
@@ -95,7 +96,8 @@ TEST(Decode, StatusByModeAndRange) {
 
 TEST(Decode, PositionFrameFields) {
     subq out;
-    ASSERT_EQ(subchannel_decode_q(q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 28").data(), &out), 0);
+    ASSERT_EQ(subchannel_decode_q(q_from_hex("01 01 01 00 00 00 00 00 02 00 5A 28").data(), &out),
+              0);
     EXPECT_EQ(out.mode_control, 0x10);
     const timing &p = out.position;
     EXPECT_EQ(p.track, 1);

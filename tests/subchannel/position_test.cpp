@@ -67,14 +67,22 @@ struct sync_row {
 
 TEST(TimingSync, MovesForwardToTheFrameNumber) {
     const sync_row rows[] = {
-        {"ten frames on, into the next second", {1, 1, {0, 5, 70}, {0, 5, 70}}, 5,
+        {"ten frames on, into the next second",
+         {1, 1, {0, 5, 70}, {0, 5, 70}},
+         5,
          {1, 1, {0, 6, 5}, {0, 6, 5}}},
         {"already there", {4, 2, {1, 2, 3}, {5, 6, 7}}, 7, {4, 2, {1, 2, 3}, {5, 6, 7}}},
-        {"worked example, two on", {2, 1, {0, 10, 71}, {3, 0, 71}}, 73,
+        {"worked example, two on",
+         {2, 1, {0, 10, 71}, {3, 0, 71}},
+         73,
          {2, 1, {0, 10, 73}, {3, 0, 73}}},
-        {"worked example, five on", {2, 1, {0, 10, 71}, {3, 0, 71}}, 1,
+        {"worked example, five on",
+         {2, 1, {0, 10, 71}, {3, 0, 71}},
+         1,
          {2, 1, {0, 11, 1}, {3, 1, 1}}},
-        {"one frame behind is 74 on", {1, 1, {0, 0, 10}, {0, 2, 10}}, 9,
+        {"one frame behind is 74 on",
+         {1, 1, {0, 0, 10}, {0, 2, 10}},
+         9,
          {1, 1, {0, 1, 9}, {0, 3, 9}}},
         {"rel and abs apart", {3, 0, {0, 1, 0}, {10, 59, 74}}, 0, {3, 0, {0, 1, 1}, {11, 0, 0}}},
     };

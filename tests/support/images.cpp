@@ -11,7 +11,9 @@
 
 namespace {
 
-uint8_t bcd(int value) { return static_cast<uint8_t>((value / 10) << 4 | value % 10); }
+uint8_t bcd(int value) {
+    return static_cast<uint8_t>((value / 10) << 4 | value % 10);
+}
 
 // Kept in a plain array so that it outlives the exit handler that removes it.
 char scratch[64];
@@ -91,7 +93,9 @@ std::string raw_line(const q_bytes &q) {
     return line + "\n";
 }
 
-std::string scratch_path(const std::string &name) { return scratch_folder() + "/" + name; }
+std::string scratch_path(const std::string &name) {
+    return scratch_folder() + "/" + name;
+}
 
 std::string write_image(const std::string &name, const std::vector<q_bytes> &frames) {
     std::vector<discgen_frame> generated(frames.size());

@@ -93,20 +93,20 @@ TEST_F(CdsimDrive, HonoursTheTransferLength) {
     EXPECT_EQ(transferred, 192u);
     EXPECT_EQ(data[0], 2);
     EXPECT_EQ(data[191], 3);
-    EXPECT_EQ(execute(read_cd().lba(1).blocks(3)), CDSIM_CHECK_CONDITION); // runs off the end
+    EXPECT_EQ(execute(read_cd().lba(1).blocks(3)), CDSIM_CHECK_CONDITION);      // runs off the end
     EXPECT_EQ(execute(read_cd().lba(0).blocks(2), 100), CDSIM_CHECK_CONDITION); // buffer too small
     EXPECT_EQ(execute(read_cd().lba(0).blocks(0)), CDSIM_GOOD);
     EXPECT_EQ(transferred, 0u);
 }
 
 TEST_F(CdsimDrive, RefusesWhatItCannotServe) {
-    EXPECT_EQ(execute(read_cd().set(0, 0x28)), CDSIM_CHECK_CONDITION);      // READ(10)
-    EXPECT_EQ(execute(read_cd().set(9, 0x10)), CDSIM_CHECK_CONDITION);      // user data
-    EXPECT_EQ(execute(read_cd().set(9, 0xF8)), CDSIM_CHECK_CONDITION);      // everything
-    EXPECT_EQ(execute(read_cd().set(10, 0x02)), CDSIM_CHECK_CONDITION);     // formatted Q
-    EXPECT_EQ(execute(read_cd().set(10, 0x04)), CDSIM_CHECK_CONDITION);     // corrected R-W
-    EXPECT_EQ(execute(read_cd().set(1, 2 << 2)), CDSIM_CHECK_CONDITION);    // Mode 1 sectors
-    EXPECT_EQ(execute(read_cd().set(1, 1 << 2)), CDSIM_GOOD);               // CD-DA sectors
+    EXPECT_EQ(execute(read_cd().set(0, 0x28)), CDSIM_CHECK_CONDITION);   // READ(10)
+    EXPECT_EQ(execute(read_cd().set(9, 0x10)), CDSIM_CHECK_CONDITION);   // user data
+    EXPECT_EQ(execute(read_cd().set(9, 0xF8)), CDSIM_CHECK_CONDITION);   // everything
+    EXPECT_EQ(execute(read_cd().set(10, 0x02)), CDSIM_CHECK_CONDITION);  // formatted Q
+    EXPECT_EQ(execute(read_cd().set(10, 0x04)), CDSIM_CHECK_CONDITION);  // corrected R-W
+    EXPECT_EQ(execute(read_cd().set(1, 2 << 2)), CDSIM_CHECK_CONDITION); // Mode 1 sectors
+    EXPECT_EQ(execute(read_cd().set(1, 1 << 2)), CDSIM_GOOD);            // CD-DA sectors
     EXPECT_EQ(cdsim_execute(&drive, read_cd().cdb, 10, data, 96, &transferred),
               CDSIM_CHECK_CONDITION);
 }
@@ -140,9 +140,9 @@ TEST(Cdsim, EmptyDriveAndUnreadableImages) {
 TEST(Winsim, DeviceIoControlRejectsMalformedRequests) {
     winsim_reset();
     setenv("CDSIM_X", "", 1);
-    HANDLE drive = CreateFileA("\\\\.\\X:", GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE drive =
+        CreateFileA("\\\\.\\X:", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(drive, INVALID_HANDLE_VALUE);
     uint8_t data[96];
     SCSI_PASS_THROUGH_DIRECT request{};
