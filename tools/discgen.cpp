@@ -1,5 +1,6 @@
 #include "discgen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <sstream>
@@ -154,6 +155,13 @@ std::string grouped_isrc(const std::string &isrc) {
 }
 
 } // namespace
+
+discgen_frame discgen_classify(const uint8_t q[12]) {
+    discgen_frame frame{};
+    std::copy(q, q + 12, frame.q);
+    classify(&frame);
+    return frame;
+}
 
 void discgen_seal(uint8_t q[12]) {
     const uint16_t crc = static_cast<uint16_t>(~crc16_bitwise(q, 10));

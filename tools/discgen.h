@@ -72,5 +72,8 @@ std::vector<uint8_t> discgen_image(const std::vector<discgen_frame> &frames, boo
 std::string discgen_expected_report(const std::vector<discgen_frame> &frames,
                                     const std::string &options);
 
+// A Q frame as a decoder must read it.
+discgen_frame discgen_classify(const uint8_t q[12]);
+
 // The Q frame's CRC, complemented, as stored in bytes 10 and 11.
 void discgen_seal(uint8_t q[12]);

@@ -129,6 +129,21 @@ TEST(EndToEnd, UnknownModesDataErrorsAndOddPositions) {
               "110.01 100:00.74 100:00.74 : 0000000000000\n");
 }
 
+TEST(EndToEnd, RunningRelativeTimeCountsUpInAPause) {
+    // The disc counts down before track 2; lost frames and a catalog frame
+    // are placed by counting up from the last position frame.
+    q_bytes damaged = q_position(2, 0, 0, 1, 0, 0, 40, 11);
+    damaged[3] ^= 0x10;
+    const std::string image = write_image("pause.sub", {q_position(2, 0, 0, 1, 2, 0, 40, 9),
+                                                        q_position(2, 0, 0, 1, 1, 0, 40, 10),
+                                                        damaged, q_catalog("4006381333931", 13),
+                                                        q_position(2, 0, 0, 0, 72, 0, 40, 14)});
+    EXPECT_EQ(run_qscan({"-t", "-c", "X:"}, image).out, " 2.00 00:01.02 00:40.09\n"
+                                                        " 2.00 00:01.01 00:40.10\n"
+                                                        " 2.00 00:01.04 00:40.13 : 4006381333931\n"
+                                                        " 2.00 00:00.72 00:40.14\n");
+}
+
 std::string read_text(const std::string &path) {
     std::ifstream in(path);
     std::stringstream text;

@@ -1,5 +1,6 @@
 // The scan loop run in this process against the simulated drive, for what an
 // end-to-end run cannot reach in reasonable time.
+#include "discgen.h"
 #include "scan/scan.h"
 #include "support/images.h"
 #include "winsim/winsim_control.h"
@@ -77,6 +78,31 @@ TEST_F(ScanLoop, AFailedReadMidDiscEndsTheScanWithoutRetry) {
     EXPECT_EQ(scan(options, 0), "subchannel crc error in sector 0\n"
                                 "subchannel crc error in sector 1\n");
     EXPECT_EQ(winsim_calls().size(), 3u);
+}
+
+TEST_F(ScanLoop, RunningMinutesWrapAfter255) {
+    // 256 minutes and 3 frames of frames of an unknown mode, then an ISRC.
+    const uint32_t unknown_frames = 256 * 60 * 75 + 3;
+    winsim_fault unknown;
+    unknown.first_lba = 0;
+    unknown.last_lba = unknown_frames - 1;
+    unknown.replace_data = true;
+    const q_bytes mode5 = q_sealed({0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const q_bytes isrc = q_recording("JPX120500001", 5);
+    std::vector<discgen_frame> frames = {discgen_classify(mode5.data()),
+                                         discgen_classify(isrc.data())};
+    std::memcpy(unknown.data, discgen_image(frames, false, 3).data(), 96);
+    winsim_add_fault(unknown);
+    winsim_fault last;
+    last.first_lba = last.last_lba = unknown_frames;
+    last.replace_data = true;
+    std::memcpy(last.data, discgen_image(frames, false, 3).data() + 96, 96);
+    winsim_add_fault(last);
+    winsim_log_enable(false);
+
+    scan_options options{};
+    options.opt_isrc = 1;
+    EXPECT_EQ(scan(options, 0), " 1.01 00:00.05 00:02.05 : JP-X12-05-00001\n");
 }
 
 } // namespace
