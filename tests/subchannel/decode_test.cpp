@@ -1,5 +1,5 @@
 #include "subchannel/subchannel.h"
-#include "support/images.h"
+#include "support/frames.h"
 
 #include <gtest/gtest.h>
 

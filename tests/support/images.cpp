@@ -6,14 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace {
-
-uint8_t bcd(int value) {
-    return static_cast<uint8_t>((value / 10) << 4 | value % 10);
-}
 
 // Kept in a plain array so that it outlives the exit handler that removes it.
 char scratch[64];
@@ -31,67 +26,6 @@ std::string scratch_folder() {
 }
 
 } // namespace
-
-q_bytes q_from_hex(const std::string &hex) {
-    q_bytes q{};
-    std::istringstream words(hex);
-    for (uint8_t &byte : q) {
-        unsigned value = 0;
-        words >> std::hex >> value;
-        byte = static_cast<uint8_t>(value);
-    }
-    return q;
-}
-
-q_bytes q_sealed(std::array<uint8_t, 10> data) {
-    q_bytes q{};
-    std::copy(data.begin(), data.end(), q.begin());
-    discgen_seal(q.data());
-    return q;
-}
-
-q_bytes q_position(int track, int index, int rel_m, int rel_s, int rel_f, int abs_m, int abs_s,
-                   int abs_f) {
-    return q_sealed({0x01, track == 110 ? uint8_t{0xAA} : bcd(track), bcd(index), bcd(rel_m),
-                     bcd(rel_s), bcd(rel_f), 0, bcd(abs_m), bcd(abs_s), bcd(abs_f)});
-}
-
-q_bytes q_recording(const std::string &isrc, int abs_f) {
-    uint64_t bits = 0;
-    for (int n = 0; n < 5; ++n) {
-        bits = bits << 6 | static_cast<uint64_t>((isrc[n] - 0x30) & 63);
-    }
-    bits <<= 2;
-    for (int n = 5; n < 12; ++n) {
-        bits = bits << 4 | static_cast<uint64_t>(isrc[n] - '0');
-    }
-    bits <<= 4;
-    std::array<uint8_t, 10> data{0x03};
-    for (int i = 8; i >= 1; --i, bits >>= 8) {
-        data[i] = static_cast<uint8_t>(bits);
-    }
-    data[9] = bcd(abs_f);
-    return q_sealed(data);
-}
-
-q_bytes q_catalog(const std::string &mcn, int abs_f) {
-    std::array<uint8_t, 10> data{0x02};
-    for (int n = 0; n < 13; ++n) {
-        data[1 + n / 2] |= static_cast<uint8_t>((mcn[n] - '0') << (n % 2 == 0 ? 4 : 0));
-    }
-    data[9] = bcd(abs_f);
-    return q_sealed(data);
-}
-
-std::string raw_line(const q_bytes &q) {
-    std::string line;
-    char hex[4];
-    for (uint8_t byte : q) {
-        std::snprintf(hex, sizeof hex, "%02x ", byte);
-        line += hex;
-    }
-    return line + "\n";
-}
 
 std::string scratch_path(const std::string &name) {
     return scratch_folder() + "/" + name;

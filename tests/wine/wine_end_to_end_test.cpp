@@ -1,0 +1,159 @@
+// The 64-bit Windows build of qscan run under wine64, through Wine's own
+// GetDriveTypeA, CreateFileA and DeviceIoControl. In the build's Wine prefix
+// D: is a CD-ROM drive whose device node, dosdevices/d::, is pointed at a
+// disc image; the preloaded sgio_cdsim library answers Wine's SG_IO requests
+// from it. Every case must print what the native build prints.
+#include "discgen.h"
+#include "support/images.h"
+#include "support/process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string wine_run = QSCAN_WINE_RUN;
+const std::string windows_exe = QSCAN_WINDOWS_X86_64_EXE;
+const std::string wine_prefix = QSCAN_WINEPREFIX;
+
+std::string without_carriage_returns(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+class UnderWine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (wine_run.empty() || !std::filesystem::exists(windows_exe)) {
+            GTEST_SKIP() << "no Windows build to run: needs g++-mingw-w64-x86-64-posix, "
+                            "g++-mingw-w64-i686-posix and wine64";
+        }
+        // One case at a time may point drive D: at its image.
+        lock = open((wine_prefix + ".drive-lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+        ASSERT_GE(lock, 0);
+        ASSERT_EQ(flock(lock, LOCK_EX), 0);
+    }
+    void TearDown() override {
+        if (lock >= 0) {
+            close(lock);
+        }
+    }
+
+    // qscan.exe with drive D: holding image ("" for a drive without a disc).
+    process_result run_windows(const std::vector<std::string> &options, const std::string &image) {
+        // The first run makes the prefix, so the device node is set up after it.
+        static const bool prefix_made =
+            run_process(wine_run, {wine_run, "cmd", "/c", "exit"}, {{"HOME", wine_prefix}})
+                .exit_status == 0;
+        EXPECT_TRUE(prefix_made);
+        const std::string node = wine_prefix + "/dosdevices/d::";
+        std::filesystem::remove(node);
+        std::filesystem::create_symlink(image.empty() ? "/dev/null" : image, node);
+        std::vector<std::string> args = {wine_run, windows_exe};
+        args.insert(args.end(), options.begin(), options.end());
+        process_result result = run_process(
+            wine_run, args, {{"LD_PRELOAD", QSCAN_SGIO_PRELOAD}, {"HOME", wine_prefix}});
+        result.out = without_carriage_returns(result.out);
+        result.err = without_carriage_returns(result.err);
+        return result;
+    }
+
+    // The same scan by the native build on drive X:.
+    static process_result run_native(std::vector<std::string> options, const std::string &image) {
+        if (!options.empty() && options.back() == "D:") {
+            options.back() = "X:";
+        }
+        return run_qscan(options, image);
+    }
+
+    void expect_same_as_native(const std::vector<std::string> &options, const std::string &image) {
+        const process_result windows = run_windows(options, image);
+        const process_result native = run_native(options, image);
+        std::string shown;
+        for (const std::string &option : options) {
+            shown += " " + option;
+        }
+        EXPECT_EQ(windows.out, native.out) << shown << " on " << image;
+        EXPECT_EQ(windows.err, native.err) << shown << " on " << image;
+        EXPECT_EQ(windows.exit_status, native.exit_status) << shown << " on " << image;
+    }
+
+    int lock = -1;
+};
+
+TEST_F(UnderWine, UsageErrors) {
+    const std::string image = write_image("wine-usage.img", {q_position(1, 1, 0, 0, 0, 0, 2, 0)});
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {}, {"-x", "D:"}, {"-R", "D:"}, {"-", "D:"}, {"D:", "-r"}, {"D:", "E:"}, {"-r"}}) {
+        const process_result result = run_windows(args, image);
+        // The program names itself by its own argv[0], a Windows path here.
+        const std::string prefix = "Usage: ";
+        const std::string suffix = "qscan.exe [-r] [-p] [-t] [-c] [-i] [-e]  device\n";
+        EXPECT_EQ(result.out.substr(0, prefix.size()), prefix);
+        ASSERT_GE(result.out.size(), suffix.size());
+        EXPECT_EQ(result.out.substr(result.out.size() - suffix.size()), suffix);
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.exit_status, 1);
+    }
+}
+
+TEST_F(UnderWine, OpenFailures) {
+    const std::string image = write_image("wine-open.img", {q_position(1, 1, 0, 0, 0, 0, 2, 0)});
+    // Q: is no drive, C: is a hard disk, the rest are not drive names.
+    for (const std::string name : {"Q:", "C:", "D", "D:\\", ""}) {
+        const process_result result = run_windows({"-r", name}, image);
+        EXPECT_EQ(result.out, "") << "'" << name << "'";
+        EXPECT_EQ(result.err, "failed to open device: Invalid argument\n") << "'" << name << "'";
+        EXPECT_EQ(result.exit_status, 1) << "'" << name << "'";
+    }
+}
+
+TEST_F(UnderWine, DriveWithoutADisc) {
+    const process_result result = run_windows({"-r", "-p", "-e", "D:"}, "");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exit_status, 0);
+}
+
+TEST_F(UnderWine, WholeScansPrintWhatTheNativeBuildPrints) {
+    std::ifstream sample(QSCAN_SAMPLES "/sample.disc");
+    std::stringstream text;
+    text << sample.rdbuf();
+    discgen_description description;
+    ASSERT_EQ(discgen_parse(text.str() + "seed 9\ndamage 0.01\n", &description), "");
+    const std::vector<discgen_frame> frames = discgen_frames(description);
+    for (const bool deinterleaved : {true, false}) {
+        const std::string image =
+            write_file(deinterleaved ? "wine.sub" : "wine.img",
+                       discgen_image(frames, deinterleaved, description.seed));
+        for (const std::vector<std::string> &options :
+             std::vector<std::vector<std::string>>{{"D:"},
+                                                   {"-c", "-i", "D:"},
+                                                   {"-t", "D:"},
+                                                   {"-r", "-p", "-t", "-c", "-i", "-e", "D:"}}) {
+            expect_same_as_native(options, image);
+        }
+    }
+}
+
+TEST_F(UnderWine, WorkedExampleAndOddFrames) {
+    q_bytes damaged = q_position(2, 1, 0, 10, 71, 3, 0, 71);
+    damaged[11] ^= 0x01;
+    const std::string image = write_image(
+        "wine-odd.sub",
+        {q_position(2, 1, 0, 10, 70, 3, 0, 70), damaged, q_recording("GBAYE6900123", 1),
+         q_position(110, 1, 99, 59, 74, 99, 59, 74), q_sealed({0x05, 1, 2, 3, 4, 5, 6, 7, 8, 9}),
+         q_sealed({0x01, 0x01, 0x01, 0x00, 0x60, 0x00, 0, 0, 0x02, 0}),
+         q_catalog("0724384960650", 3)});
+    expect_same_as_native({"-r", "-p", "-t", "-c", "-i", "-e", "D:"}, image);
+    EXPECT_EQ(run_windows({"D:"}, image).out, " 2.01 00:11.01 03:01.01 : GB-AYE-69-00123\n");
+}
+
+} // namespace
