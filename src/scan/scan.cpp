@@ -8,10 +8,6 @@
 
 namespace {
 
-// LBA 0 of a standard disc: track 1, index 1, two seconds after the start of
-// the disc. Frames met before the first position frame are placed from here.
-constexpr timing DISC_START = {1, 1, {0, 0, 0}, {0, 2, 0}};
-
 void print_raw(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
     for (int i = 0; i < SUBCHANNEL_Q_SIZE; ++i) {
         printf("%02x ", q[i]);
@@ -130,43 +126,42 @@ void scan_print_usage(int argc, char **argv) {
     printf("Usage: %s [-r] [-p] [-t] [-c] [-i] [-e]  device\n", program);
 }
 
-int scan_disc(device_handle handle, const scan_options *options, uint32_t first_sector) {
-    uint8_t raw[DEVICE_RAW_BLOCK_SIZE];
+void scan_sector(const scan_options *options, uint32_t sector,
+                 const uint8_t raw[DEVICE_RAW_BLOCK_SIZE], timing *position) {
     uint8_t q[SUBCHANNEL_Q_SIZE];
     subq frame;
-    timing position = DISC_START;
-
-    uint32_t sector = first_sector;
-    if (device_read_subchannel(handle, sector, raw) != 0) {
-        return 0;
+    subchannel_extract_q(raw, q);
+    if (options->opt_raw) {
+        print_raw(q);
     }
-    for (;;) {
-        subchannel_extract_q(raw, q);
-        if (options->opt_raw) {
-            print_raw(q);
+    const int status = subchannel_decode_q(q, &frame);
+    if (status != 0) {
+        if (options->opt_errors) {
+            printf(status == SUBQ_CRC_ERROR ? "subchannel crc error in sector %llu\n"
+                                            : "subchannel data error in sector %llu\n",
+                   static_cast<unsigned long long>(sector));
         }
-        const int status = subchannel_decode_q(q, &frame);
-        if (status != 0) {
-            if (options->opt_errors) {
-                printf(status == SUBQ_CRC_ERROR ? "subchannel crc error in sector %llu\n"
-                                                : "subchannel data error in sector %llu\n",
-                       static_cast<unsigned long long>(sector));
-            }
-            timing_add(&position, 1); // a lost frame still takes its place on the disc
-        } else {
-            if (options->opt_print) {
-                print_frame(&frame);
-            }
-            report_frame(options, &frame, &position);
-        }
+        timing_add(position, 1); // a lost frame still takes its place on the disc
+        return;
+    }
+    if (options->opt_print) {
+        print_frame(&frame);
+    }
+    report_frame(options, &frame, position);
+}
+
+int scan_disc(device_handle handle, const scan_options *options, uint32_t first_sector) {
+    uint8_t raw[DEVICE_RAW_BLOCK_SIZE];
+    timing position = SCAN_DISC_START;
+    uint32_t sector = first_sector;
+    while (device_read_subchannel(handle, sector, raw) == 0) {
+        scan_sector(options, sector, raw, &position);
         if (sector == UINT32_MAX) {
-            return 0; // no sector number left to ask for
+            break; // no sector number left to ask for
         }
         ++sector;
-        if (device_read_subchannel(handle, sector, raw) != 0) {
-            return 0;
-        }
     }
+    return 0;
 }
 
 int scan_main(int argc, char **argv) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device/device.h"
+#include "subchannel/subchannel.h"
 
 #include <cstdint>
 
@@ -22,6 +23,15 @@ constexpr int SCAN_USAGE_ERROR = 1;
 int scan_parse_command_line(int argc, char **argv, scan_options *options);
 
 void scan_print_usage(int argc, char **argv);
+
+// LBA 0 of a standard disc: track 1, index 1, two seconds after the start of
+// the disc. Frames met before the first position frame are placed from here.
+constexpr timing SCAN_DISC_START = {1, 1, {0, 0, 0}, {0, 2, 0}};
+
+// Everything one sector's raw sub-channel block makes the scan print, and its
+// effect on the running position.
+void scan_sector(const scan_options *options, uint32_t sector,
+                 const uint8_t raw[DEVICE_RAW_BLOCK_SIZE], timing *position);
 
 // Scans from first_sector until the drive refuses a read or the sector number
 // would wrap. Always 0.

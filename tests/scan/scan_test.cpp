@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -103,6 +104,90 @@ TEST_F(ScanLoop, RunningMinutesWrapAfter255) {
     scan_options options{};
     options.opt_isrc = 1;
     EXPECT_EQ(scan(options, 0), " 1.01 00:00.05 00:02.05 : JP-X12-05-00001\n");
+}
+
+// Faults at the drive in the middle of a six-sector disc, each with the whole
+// output of a scan that prints every position frame and every damaged one.
+class DriveFaults : public ScanLoop {
+  protected:
+    void SetUp() override {
+        std::vector<q_bytes> frames;
+        for (int lba = 0; lba < 6; ++lba) {
+            frames.push_back(q_position(1, 1, 0, 0, lba, 0, 2, lba));
+        }
+        image = write_image("faults.img", frames);
+        winsim_reset();
+        setenv("CDSIM_X", image.c_str(), 1);
+    }
+    std::string scan_disc_once() {
+        EXPECT_EQ(device_open("X:", &handle), 0);
+        scan_options options{};
+        options.opt_timing = options.opt_errors = 1;
+        return scan(options, 0);
+    }
+    // The -t lines of sectors first to last.
+    static std::string positions(int first, int last) {
+        std::string lines;
+        for (int lba = first; lba <= last; ++lba) {
+            lines += " 1.01 00:00.0" + std::to_string(lba) + " 00:02.0" + std::to_string(lba) + "\n";
+        }
+        return lines;
+    }
+    std::string image;
+};
+
+TEST_F(DriveFaults, RequestFailingMidDiscEndsTheScan) {
+    winsim_fault fault;
+    fault.first_lba = fault.last_lba = 3;
+    fault.call_fails = true;
+    winsim_add_fault(fault);
+    EXPECT_EQ(scan_disc_once(), positions(0, 2));
+}
+
+TEST_F(DriveFaults, CheckConditionMidDiscEndsTheScan) {
+    winsim_fault fault;
+    fault.first_lba = fault.last_lba = 3;
+    fault.scsi_status = 2;
+    winsim_add_fault(fault);
+    EXPECT_EQ(scan_disc_once(), positions(0, 2));
+}
+
+TEST_F(DriveFaults, StatusUncoveredByTheReturnedBytesIsNotConsulted) {
+    for (int returned : {0, 1, 2}) {
+        winsim_reset();
+        winsim_fault fault;
+        fault.first_lba = fault.last_lba = 3;
+        fault.scsi_status = 2;
+        fault.bytes_returned = returned;
+        winsim_add_fault(fault);
+        EXPECT_EQ(scan_disc_once(), positions(0, 5)) << returned << " bytes returned";
+    }
+}
+
+TEST_F(DriveFaults, ShortTransferIsADamagedFrameNotTheSectorBefore) {
+    winsim_fault fault;
+    fault.first_lba = fault.last_lba = 3;
+    fault.transfer = 40;
+    winsim_add_fault(fault);
+    EXPECT_EQ(scan_disc_once(),
+              positions(0, 2) + "subchannel crc error in sector 3\n" + positions(4, 5));
+}
+
+TEST_F(DriveFaults, ImageCutShortAfterTheDriveOpened) {
+    ASSERT_EQ(device_open("X:", &handle), 0);
+    ASSERT_EQ(truncate(image.c_str(), 4 * 96 + 10), 0);
+    scan_options options{};
+    options.opt_timing = 1;
+    EXPECT_EQ(scan(options, 0), positions(0, 3));
+}
+
+TEST_F(DriveFaults, ImageRemovedAfterTheDriveOpenedStillReads) {
+    // The drive keeps the disc it was given, as an open file stays readable.
+    ASSERT_EQ(device_open("X:", &handle), 0);
+    ASSERT_EQ(unlink(image.c_str()), 0);
+    scan_options options{};
+    options.opt_timing = 1;
+    EXPECT_EQ(scan(options, 0), positions(0, 5));
 }
 
 } // namespace
