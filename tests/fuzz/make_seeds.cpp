@@ -57,9 +57,12 @@ int main(int argc, char **argv) {
         write(root / "sector" / ("sealed-" + std::to_string(first)), payloads);
     }
 
-    const std::vector<std::string> command_lines = {
-        std::string("X:"), std::string("-r\0X:", 5), std::string("-r\0-p\0-t\0-c\0-i\0-e\0X:", 20),
-        std::string("-x\0X:", 5), std::string("X:\0-r", 5), std::string("-\0", 2)};
+    const std::vector<std::string> command_lines = {std::string("X:"),
+                                                    std::string("-r\0X:", 5),
+                                                    std::string("-r\0-p\0-t\0-c\0-i\0-e\0X:", 20),
+                                                    std::string("-x\0X:", 5),
+                                                    std::string("X:\0-r", 5),
+                                                    std::string("-\0", 2)};
     for (size_t i = 0; i < command_lines.size(); ++i) {
         write(root / "command_line" / std::to_string(i),
               std::vector<uint8_t>(command_lines[i].begin(), command_lines[i].end()));

@@ -24,11 +24,11 @@
 #define QSCAN_COUNTS_ALLOCATIONS 1
 #endif
 
-#if QSCAN_COUNTS_ALLOCATIONS
 namespace {
 std::atomic<long> allocations{0};
 }
 
+#if QSCAN_COUNTS_ALLOCATIONS
 // glibc's own entry points; operator new comes through malloc.
 extern "C" void *__libc_malloc(size_t size);
 extern "C" void *__libc_calloc(size_t count, size_t size);

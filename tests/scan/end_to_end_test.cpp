@@ -63,10 +63,10 @@ TEST(EndToEnd, ImagesOfOddShapes) {
     EXPECT_EQ(folder.exit_status, 1);
 
     // A trailing partial sector is not part of the disc.
-    std::vector<uint8_t> bytes = discgen_image(
-        {discgen_classify(q_position(1, 1, 0, 0, 0, 0, 2, 0).data()),
-         discgen_classify(q_position(1, 1, 0, 0, 1, 0, 2, 1).data())},
-        false, 1);
+    std::vector<uint8_t> bytes =
+        discgen_image({discgen_classify(q_position(1, 1, 0, 0, 0, 0, 2, 0).data()),
+                       discgen_classify(q_position(1, 1, 0, 0, 1, 0, 2, 1).data())},
+                      false, 1);
     bytes.resize(bytes.size() + 50, 0x40);
     const process_result partial = run_qscan({"-t", "-e", "X:"}, write_file("ragged.img", bytes));
     EXPECT_EQ(partial.out, " 1.01 00:00.00 00:02.00\n 1.01 00:00.01 00:02.01\n");

@@ -129,7 +129,8 @@ class DriveFaults : public ScanLoop {
     static std::string positions(int first, int last) {
         std::string lines;
         for (int lba = first; lba <= last; ++lba) {
-            lines += " 1.01 00:00.0" + std::to_string(lba) + " 00:02.0" + std::to_string(lba) + "\n";
+            lines +=
+                " 1.01 00:00.0" + std::to_string(lba) + " 00:02.0" + std::to_string(lba) + "\n";
         }
         return lines;
     }
