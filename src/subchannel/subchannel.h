@@ -62,13 +62,22 @@ inline int subq_mode(const subq *q) {
 // Gathers the Q bit (bit 6) of the 96 raw bytes into the 12 Q bytes.
 void subchannel_extract_q(const uint8_t raw[SUBCHANNEL_RAW_SIZE], uint8_t q[SUBCHANNEL_Q_SIZE]);
 
-// The bit-at-a-time form of subchannel_extract_q, kept as the reference the
-// fast form is checked against.
+// The same without vector instructions (eight raw bytes per multiplication),
+// for processors without SSE2; subchannel_extract_q uses it there.
+void subchannel_extract_q_portable(const uint8_t raw[SUBCHANNEL_RAW_SIZE],
+                                   uint8_t q[SUBCHANNEL_Q_SIZE]);
+
+// The bit-at-a-time form, kept as the reference the fast forms are checked
+// against.
 void subchannel_extract_q_reference(const uint8_t raw[SUBCHANNEL_RAW_SIZE],
                                     uint8_t q[SUBCHANNEL_Q_SIZE]);
 
-// CRC-16/CCITT (polynomial 0x1021, initial 0, no reflection) over len bytes.
+// CRC-16/CCITT (polynomial 0x1021, initial 0, no reflection) over len bytes,
+// two bytes a step.
 uint16_t subchannel_crc16(const uint8_t *data, int len);
+
+// The same a byte at a time with the 256-entry table: the reference.
+uint16_t subchannel_crc16_reference(const uint8_t *data, int len);
 
 // 0 when the stored CRC (bytes 10-11) is the complement of the CRC of bytes 0-9.
 int subchannel_check_crc(const uint8_t q[SUBCHANNEL_Q_SIZE]);
