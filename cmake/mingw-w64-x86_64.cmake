@@ -1,18 +1,3 @@
-# Cross-compiling for Windows on x86_64 with mingw-w64 (Debian's g++-mingw-w64-x86-64).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(MINGW_TRIPLET x86_64-w64-mingw32)
-
-# The posix thread variant where it is installed: the runtime it links
-# statically is the same on every machine.
-find_program(MINGW_CXX NAMES ${MINGW_TRIPLET}-g++-posix ${MINGW_TRIPLET}-g++ REQUIRED)
-find_program(MINGW_CC NAMES ${MINGW_TRIPLET}-gcc-posix ${MINGW_TRIPLET}-gcc REQUIRED)
-set(CMAKE_CXX_COMPILER ${MINGW_CXX})
-set(CMAKE_C_COMPILER ${MINGW_CC})
-set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# 64-bit Windows (run under wine64 by the tests) with Debian's g++-mingw-w64-x86-64.
+set(MINGW_ARCH x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

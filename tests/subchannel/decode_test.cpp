@@ -157,41 +157,23 @@ TEST(Decode, CatalogDigitsIncludingNonDecimalNibbles) {
     EXPECT_EQ(std::string(out.catalog.mcn, 13), ":;<=>?000000:");
 }
 
-// Packs five 6-bit codes and seven digits the way a disc stores an ISRC.
-q_bytes recording_frame(const int codes[5], const char *digits, uint8_t abs_f) {
-    uint64_t bits = 0;
-    for (int i = 0; i < 5; ++i) {
-        bits = bits << 6 | static_cast<uint64_t>(codes[i]);
-    }
-    bits <<= 2;
-    for (int i = 0; i < 7; ++i) {
-        bits = bits << 4 | static_cast<uint64_t>(digits[i] - '0');
-    }
-    bits <<= 4;
-    std::array<uint8_t, 10> data{0x03};
-    for (int i = 8; i >= 1; --i, bits >>= 8) {
-        data[i] = static_cast<uint8_t>(bits);
-    }
-    data[9] = abs_f;
-    return q_sealed(data);
-}
-
 TEST(Decode, RecordingCodesAndDigits) {
     subq out;
-    const int usrc1[5] = {0x25, 0x23, 0x22, 0x13, 0x01}; // U S R C 1
-    ASSERT_EQ(subchannel_decode_q(recording_frame(usrc1, "7607839", 0x05).data(), &out), 0);
+    ASSERT_EQ(subchannel_decode_q(q_recording("USRC17607839", 5).data(), &out), 0);
     EXPECT_EQ(std::string(out.recording.isrc, 12), "USRC17607839");
     EXPECT_EQ(out.recording.abs_f, 5);
 
-    const int edges[5] = {0x11, 0x2A, 0x00, 0x0A, 0x3F}; // A Z 0, then two codes no ISRC uses
-    ASSERT_EQ(subchannel_decode_q(recording_frame(edges, "0123459", 0x74).data(), &out), 0);
+    // Codes 0x11 (A), 0x2A (Z), 0x00 (0), then 0x0A and 0x3F, which no ISRC
+    // uses and which map on all the same.
+    const q_bytes edges = q_recording("AZ0:o0123459", 74);
+    EXPECT_EQ(edges[1], 0x11 << 2 | 0x2A >> 4);
+    ASSERT_EQ(subchannel_decode_q(edges.data(), &out), 0);
     EXPECT_EQ(std::string(out.recording.isrc, 12), "AZ0:o0123459");
     EXPECT_EQ(out.recording.abs_f, 74);
 }
 
 TEST(Decode, RecordingIgnoresTheLowBitsOfBytes4And8) {
-    const int codes[5] = {0x17, 0x12, 0x11, 0x21, 0x15}; // G B A Q E
-    q_bytes q = recording_frame(codes, "1234567", 0x10);
+    const q_bytes q = q_recording("GBAQE1234567", 10);
     std::array<uint8_t, 10> data;
     std::copy(q.begin(), q.begin() + 10, data.begin());
     data[4] |= 0x03;
