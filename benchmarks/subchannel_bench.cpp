@@ -44,29 +44,21 @@ const disc_sample &sample() {
     return disc;
 }
 
-void BM_extract_q(benchmark::State &state) {
-    const disc_sample &disc = sample();
-    uint8_t q[12];
-    size_t i = 0;
-    for (auto _ : state) {
-        subchannel_extract_q(disc.raw.data() + 96 * i, q);
-        benchmark::DoNotOptimize(q);
-        i = i + 1 == FRAMES ? 0 : i + 1;
-    }
-}
-BENCHMARK(BM_extract_q);
+using extract_function = void (*)(const uint8_t *, uint8_t *);
 
-void BM_extract_q_reference(benchmark::State &state) {
+template <extract_function extract> void BM_extract(benchmark::State &state) {
     const disc_sample &disc = sample();
     uint8_t q[12];
     size_t i = 0;
     for (auto _ : state) {
-        subchannel_extract_q_reference(disc.raw.data() + 96 * i, q);
+        extract(disc.raw.data() + 96 * i, q);
         benchmark::DoNotOptimize(q);
         i = i + 1 == FRAMES ? 0 : i + 1;
     }
 }
-BENCHMARK(BM_extract_q_reference);
+BENCHMARK_TEMPLATE(BM_extract, subchannel_extract_q)->Name("BM_extract_q");
+BENCHMARK_TEMPLATE(BM_extract, subchannel_extract_q_portable)->Name("BM_extract_q_portable");
+BENCHMARK_TEMPLATE(BM_extract, subchannel_extract_q_reference)->Name("BM_extract_q_reference");
 
 void BM_check_crc(benchmark::State &state) {
     const disc_sample &disc = sample();
