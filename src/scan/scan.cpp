@@ -158,7 +158,9 @@ void scan_sector(const scan_options *options, uint32_t sector,
 }
 
 int scan_disc(device_handle handle, const scan_options *options, uint32_t first_sector) {
-    uint8_t raw[DEVICE_RAW_BLOCK_SIZE];
+    // The drive transfers straight into this block; adapters may demand an
+    // aligned buffer (their AlignmentMask) and refuse any other.
+    alignas(16) uint8_t raw[DEVICE_RAW_BLOCK_SIZE];
     timing position = SCAN_DISC_START;
     uint32_t sector = first_sector;
     while (device_read_subchannel(handle, sector, raw) == 0) {

@@ -81,8 +81,6 @@ TEST(EndToEnd, RawAndFrameLinesOfTheFirstSector) {
                                                             "1  1.01 00:00.00 00:02.00\n")
             << name;
         EXPECT_EQ(run_qscan({"-t", "X:"}, image).out, " 1.01 00:00.00 00:02.00\n") << name;
-        EXPECT_EQ(run_qscan({"-ri", "X:"}, image).out, run_qscan({"-r", "X:"}, image).out);
-        EXPECT_EQ(run_qscan({"-r", "-r", "X:"}, image).out, run_qscan({"-r", "X:"}, image).out);
     }
 }
 
