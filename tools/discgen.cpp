@@ -101,7 +101,9 @@ void put_msf(uint8_t *q, uint32_t frames) {
     q[2] = to_bcd(frames % FRAMES_PER_SECOND);
 }
 
-void put_catalog(uint8_t *q, const std::string &mcn, uint32_t abs_frames) {
+} // namespace
+
+void discgen_put_catalog(uint8_t *q, const std::string &mcn, uint32_t abs_frames) {
     for (int n = 0; n < 13; ++n) {
         const uint8_t digit = static_cast<uint8_t>(mcn[n] - '0');
         q[1 + n / 2] |= static_cast<uint8_t>(n % 2 == 0 ? digit << 4 : digit);
@@ -109,7 +111,7 @@ void put_catalog(uint8_t *q, const std::string &mcn, uint32_t abs_frames) {
     q[9] = to_bcd(abs_frames % FRAMES_PER_SECOND);
 }
 
-void put_recording(uint8_t *q, const std::string &isrc, uint32_t abs_frames) {
+void discgen_put_recording(uint8_t *q, const std::string &isrc, uint32_t abs_frames) {
     uint64_t bits = 0;
     for (int n = 0; n < 5; ++n) {
         bits = bits << 6 | static_cast<uint64_t>((isrc[n] - 0x30) & 63);
@@ -125,6 +127,8 @@ void put_recording(uint8_t *q, const std::string &isrc, uint32_t abs_frames) {
     }
     q[9] = to_bcd(abs_frames % FRAMES_PER_SECOND);
 }
+
+namespace {
 
 bool valid_isrc(const std::string &isrc) {
     if (isrc.size() != 12) {
@@ -287,11 +291,11 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
             discgen_seal(q);
         } else if (catalog && !description.mcn.empty()) {
             q[0] = control | 2;
-            put_catalog(q, description.mcn, abs);
+            discgen_put_catalog(q, description.mcn, abs);
             discgen_seal(q);
         } else if (recording && !isrc.empty()) {
             q[0] = control | 3;
-            put_recording(q, isrc, abs);
+            discgen_put_recording(q, isrc, abs);
             discgen_seal(q);
         } else {
             q[0] = control | 1;

@@ -72,6 +72,12 @@ std::vector<uint8_t> discgen_image(const std::vector<discgen_frame> &frames, boo
 std::string discgen_expected_report(const std::vector<discgen_frame> &frames,
                                     const std::string &options);
 
+// Bytes 1-9 of a catalog (13 digits) or ISRC (12 characters) frame, placed at
+// the absolute frame count abs_frames. q must be zero there; byte 0 and the
+// CRC are the caller's.
+void discgen_put_catalog(uint8_t *q, const std::string &mcn, uint32_t abs_frames);
+void discgen_put_recording(uint8_t *q, const std::string &isrc, uint32_t abs_frames);
+
 // A Q frame as a decoder must read it.
 discgen_frame discgen_classify(const uint8_t q[12]);
 

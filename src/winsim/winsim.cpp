@@ -194,27 +194,26 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
         return fail(ERROR_NOT_READY);
     }
     auto *data = static_cast<uint8_t *>(request->DataBuffer);
-    uint8_t served[CDSIM_SECTOR_SIZE];
     uint32_t transferred = 0;
-    uint8_t status;
-    if (fault && fault->replace_data) {
-        transferred = std::min<uint32_t>(request->DataTransferLength, CDSIM_SECTOR_SIZE);
-        std::memcpy(served, fault->data, transferred);
-        status = CDSIM_GOOD;
-    } else if (fault && fault->transfer >= 0) {
-        // A short transfer: the drive's answer lands in a scratch block first.
-        status = cdsim_execute(&open->drive, request->Cdb, request->CdbLength, served,
-                               sizeof served, &transferred);
-    } else {
+    uint8_t status = CDSIM_GOOD;
+    if (fault == nullptr || (!fault->replace_data && fault->transfer < 0)) {
         status = cdsim_execute(&open->drive, request->Cdb, request->CdbLength, data,
                                request->DataTransferLength, &transferred);
-        data = nullptr;
-    }
-    if (data != nullptr) {
-        if (fault->transfer >= 0) {
-            transferred = std::min<uint32_t>(transferred, static_cast<uint32_t>(fault->transfer));
+    } else {
+        // The answer is altered on its way: it lands in a scratch block, and
+        // only what the fault lets through reaches the host's buffer.
+        uint8_t served[CDSIM_SECTOR_SIZE];
+        uint32_t available = sizeof served;
+        if (fault->replace_data) {
+            std::memcpy(served, fault->data, sizeof served);
+        } else {
+            status = cdsim_execute(&open->drive, request->Cdb, request->CdbLength, served,
+                                   sizeof served, &available);
         }
-        transferred = std::min<uint32_t>(transferred, request->DataTransferLength);
+        transferred = std::min(available, request->DataTransferLength);
+        if (fault->transfer >= 0) {
+            transferred = std::min(transferred, static_cast<uint32_t>(fault->transfer));
+        }
         std::memcpy(data, served, transferred);
     }
 

@@ -38,29 +38,14 @@ q_bytes q_position(int track, int index, int rel_m, int rel_s, int rel_f, int ab
 }
 
 q_bytes q_recording(const std::string &isrc, int abs_f) {
-    uint64_t bits = 0;
-    for (int n = 0; n < 5; ++n) {
-        bits = bits << 6 | static_cast<uint64_t>((isrc[n] - 0x30) & 63);
-    }
-    bits <<= 2;
-    for (int n = 5; n < 12; ++n) {
-        bits = bits << 4 | static_cast<uint64_t>(isrc[n] - '0');
-    }
-    bits <<= 4;
     std::array<uint8_t, 10> data{0x03};
-    for (int i = 8; i >= 1; --i, bits >>= 8) {
-        data[i] = static_cast<uint8_t>(bits);
-    }
-    data[9] = bcd(abs_f);
+    discgen_put_recording(data.data(), isrc, static_cast<uint32_t>(abs_f));
     return q_sealed(data);
 }
 
 q_bytes q_catalog(const std::string &mcn, int abs_f) {
     std::array<uint8_t, 10> data{0x02};
-    for (int n = 0; n < 13; ++n) {
-        data[1 + n / 2] |= static_cast<uint8_t>((mcn[n] - '0') << (n % 2 == 0 ? 4 : 0));
-    }
-    data[9] = bcd(abs_f);
+    discgen_put_catalog(data.data(), mcn, static_cast<uint32_t>(abs_f));
     return q_sealed(data);
 }
 
