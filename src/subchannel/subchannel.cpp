@@ -91,6 +91,14 @@ void subchannel_extract_q(const uint8_t raw[SUBCHANNEL_RAW_SIZE], uint8_t q[SUBC
 #endif
 }
 
+const char *subchannel_extract_q_method() {
+#if defined(__SSE2__)
+    return "sse2";
+#else
+    return "portable";
+#endif
+}
+
 void subchannel_extract_q_portable(const uint8_t raw[SUBCHANNEL_RAW_SIZE],
                                    uint8_t q[SUBCHANNEL_Q_SIZE]) {
     // Eight raw bytes at once: isolate bit 6 of each, leaving byte i's bit at

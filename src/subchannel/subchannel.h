@@ -62,6 +62,9 @@ inline int subq_mode(const subq *q) {
 // Gathers the Q bit (bit 6) of the 96 raw bytes into the 12 Q bytes.
 void subchannel_extract_q(const uint8_t raw[SUBCHANNEL_RAW_SIZE], uint8_t q[SUBCHANNEL_Q_SIZE]);
 
+// How this build gathers them: "sse2" or "portable".
+const char *subchannel_extract_q_method();
+
 // The same without vector instructions (eight raw bytes per multiplication),
 // for processors without SSE2; subchannel_extract_q uses it there.
 void subchannel_extract_q_portable(const uint8_t raw[SUBCHANNEL_RAW_SIZE],

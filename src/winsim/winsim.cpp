@@ -1,9 +1,11 @@
 #include "winsim/winsim.h"
 
 #include "winsim/cdsim.h"
+#include "winsim/sgdrive.h"
 #include "winsim/winsim_control.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +15,11 @@ namespace {
 constexpr int MAX_OPEN_DRIVES = 8;
 constexpr int LETTERS = 26;
 
+// A drive the tool opened: a disc image in the simulated drive, or a real
+// drive's device node.
 struct open_drive {
     bool in_use;
+    int node_fd; // -1: the simulated drive
     cdsim_drive drive;
 };
 
@@ -76,6 +81,63 @@ BOOL fail(DWORD error) {
     return FALSE;
 }
 
+// The Windows error code for what the system said of a device node.
+DWORD error_of(int error, DWORD otherwise) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return ERROR_FILE_NOT_FOUND;
+    case EBUSY:
+        return ERROR_BUSY;
+    case EMFILE:
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEDIUM:
+        return ERROR_NOT_READY;
+    default:
+        return otherwise;
+    }
+}
+
+// Runs one command on the drive behind an open handle, into data. FALSE, with
+// the error set, when the request never reached the drive or came back
+// broken, as Windows fails such a request.
+BOOL execute(open_drive *open, const SCSI_PASS_THROUGH_DIRECT *request, uint8_t *data,
+             uint32_t data_length, uint8_t *sense, uint32_t *transferred, uint8_t *status,
+             uint8_t *sense_written) {
+    *sense_written = 0;
+    if (open->node_fd < 0) {
+        *status = cdsim_execute(&open->drive, request->Cdb, request->CdbLength, data, data_length,
+                                transferred);
+        return TRUE;
+    }
+    sgdrive_command command;
+    command.cdb = request->Cdb;
+    command.cdb_length = request->CdbLength;
+    command.direction = request->DataIn == SCSI_IOCTL_DATA_IN    ? sgdrive_direction::from_device
+                        : request->DataIn == SCSI_IOCTL_DATA_OUT ? sgdrive_direction::to_device
+                                                                 : sgdrive_direction::none;
+    command.data = data;
+    command.data_length = data_length;
+    command.timeout_seconds = request->TimeOutValue;
+    command.sense = sense;
+    command.sense_length = sense ? request->SenseInfoLength : 0;
+    sgdrive_answer answer;
+    const int error = sgdrive_execute(open->node_fd, &command, &answer);
+    if (error != 0) {
+        return fail(error_of(error, ERROR_IO_DEVICE));
+    }
+    *status = answer.status;
+    *transferred = answer.transferred;
+    *sense_written = answer.sense_written;
+    return TRUE;
+}
+
 } // namespace
 
 UINT GetDriveTypeA(LPCSTR root_path_name) {
@@ -97,7 +159,15 @@ UINT GetDriveTypeA(LPCSTR root_path_name) {
     if (drive_type_override[letter] != 0) {
         return static_cast<UINT>(drive_type_override[letter] - 1);
     }
-    return configured_image(letter) ? DRIVE_CDROM : DRIVE_NO_ROOT_DIR;
+    const char *image = configured_image(letter);
+    if (image == nullptr) {
+        return DRIVE_NO_ROOT_DIR;
+    }
+    // A device node is a CD-ROM drive only if it says so itself.
+    if (sgdrive_is_node(image)) {
+        return sgdrive_is_cdrom(image) ? DRIVE_CDROM : DRIVE_UNKNOWN;
+    }
+    return DRIVE_CDROM;
 }
 
 HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
@@ -141,7 +211,14 @@ HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
     }
     for (open_drive &slot : open_drives) {
         if (!slot.in_use) {
-            if (cdsim_insert(&slot.drive, image) != 0) {
+            slot.node_fd = -1;
+            if (sgdrive_is_node(image)) {
+                const int error = sgdrive_open(image, &slot.node_fd);
+                if (error != 0) {
+                    fail(error_of(error, ERROR_GEN_FAILURE));
+                    return INVALID_HANDLE_VALUE;
+                }
+            } else if (cdsim_insert(&slot.drive, image) != 0) {
                 fail(ERROR_FILE_NOT_FOUND);
                 return INVALID_HANDLE_VALUE;
             }
@@ -188,6 +265,15 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
         (request->DataTransferLength > 0 && request->DataBuffer == nullptr)) {
         return fail(ERROR_INVALID_PARAMETER);
     }
+    // Sense data, when asked for, lands in the output buffer at its offset.
+    uint8_t *sense = nullptr;
+    if (request->SenseInfoLength > 0) {
+        if (request->SenseInfoOffset > out_buffer_size ||
+            request->SenseInfoLength > out_buffer_size - request->SenseInfoOffset) {
+            return fail(ERROR_INVALID_PARAMETER);
+        }
+        sense = static_cast<uint8_t *>(out_buffer) + request->SenseInfoOffset;
+    }
 
     const winsim_fault *fault = fault_for(request);
     if (fault && fault->call_fails) {
@@ -196,9 +282,12 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
     auto *data = static_cast<uint8_t *>(request->DataBuffer);
     uint32_t transferred = 0;
     uint8_t status = CDSIM_GOOD;
+    uint8_t sense_written = 0;
     if (fault == nullptr || (!fault->replace_data && fault->transfer < 0)) {
-        status = cdsim_execute(&open->drive, request->Cdb, request->CdbLength, data,
-                               request->DataTransferLength, &transferred);
+        if (!execute(open, request, data, request->DataTransferLength, sense, &transferred, &status,
+                     &sense_written)) {
+            return FALSE;
+        }
     } else {
         // The answer is altered on its way: it lands in a scratch block, and
         // only what the fault lets through reaches the host's buffer.
@@ -206,9 +295,9 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
         uint32_t available = sizeof served;
         if (fault->replace_data) {
             std::memcpy(served, fault->data, sizeof served);
-        } else {
-            status = cdsim_execute(&open->drive, request->Cdb, request->CdbLength, served,
-                                   sizeof served, &available);
+        } else if (!execute(open, request, served, sizeof served, sense, &available, &status,
+                            &sense_written)) {
+            return FALSE;
         }
         transferred = std::min(available, request->DataTransferLength);
         if (fault->transfer >= 0) {
@@ -219,6 +308,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
 
     request->ScsiStatus = status;
     request->DataTransferLength = transferred;
+    request->SenseInfoLength = sense_written;
     *bytes_returned = sizeof *request;
     if (fault && fault->scsi_status >= 0) {
         request->ScsiStatus = static_cast<UCHAR>(fault->scsi_status);
@@ -240,7 +330,11 @@ BOOL CloseHandle(HANDLE object) {
     if (open == nullptr) {
         return fail(ERROR_INVALID_HANDLE);
     }
-    cdsim_eject(&open->drive);
+    if (open->node_fd >= 0) {
+        sgdrive_close(open->node_fd);
+    } else {
+        cdsim_eject(&open->drive);
+    }
     open->in_use = false;
     return TRUE;
 }

@@ -1,11 +1,14 @@
 // Stand-in for the few Windows services the device code calls, for hosts that
 // are not Windows. Same names, types, values and behaviour as the real ones;
-// behind them sits a simulated CD-ROM drive that serves disc images.
+// behind them sit a simulated CD-ROM drive that serves disc images and, for a
+// real drive, the Linux device node it is reached through.
 //
 // Drive letters resolve, case-insensitively, through the environment variable
 // CDSIM_<LETTER>: unset, no such drive; empty, a CD-ROM drive without a disc;
-// a path, a CD-ROM drive holding that image (*.sub deinterleaved, anything
-// else raw interleaved P-W, 96 bytes a sector).
+// a device node (/dev/sr0), the real drive behind it, if the node says it is
+// a CD/DVD drive, reached with SG_IO; any other path, a CD-ROM drive holding
+// that image (*.sub deinterleaved, anything else raw interleaved P-W, 96
+// bytes a sector).
 #pragma once
 
 #include <cstdint>
@@ -50,9 +53,12 @@ constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_READY = 21;
+constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_BUSY = 170;
+constexpr DWORD ERROR_IO_DEVICE = 1117;
 
 constexpr DWORD IOCTL_SCSI_PASS_THROUGH_DIRECT = 0x4D014;
 constexpr UCHAR SCSI_IOCTL_DATA_OUT = 0;

@@ -25,6 +25,8 @@ class Device : public ::testing::Test {
         winsim_reset();
         unsetenv("CDSIM_X");
         unsetenv("CDSIM_C");
+        unsetenv("SGIO_CDSIM_NODE");
+        unsetenv("SGIO_CDSIM_IMAGE");
     }
     device_handle open_x() {
         device_handle handle = nullptr;
@@ -212,6 +214,41 @@ TEST_F(Device, AShortTransferLeavesNoStaleBytes) {
     for (int i = 10; i < 96; ++i) {
         ASSERT_EQ(raw[i], 0) << "byte " << i;
     }
+}
+
+// Drive X: as a real drive: /dev/null, played from the image by the answerer
+// linked into this test binary. Log and faults work as for the image drive.
+TEST_F(Device, ARealDriveKeepsTheLogAndTheFaults) {
+    setenv("CDSIM_X", "/dev/null", 1);
+    setenv("SGIO_CDSIM_NODE", "/dev/null", 1);
+    setenv("SGIO_CDSIM_IMAGE", image.c_str(), 1);
+    device_handle handle = open_x();
+    winsim_fault short_transfer;
+    short_transfer.first_lba = short_transfer.last_lba = 1;
+    short_transfer.transfer = 10;
+    winsim_add_fault(short_transfer);
+    winsim_fault failure;
+    failure.first_lba = failure.last_lba = 2;
+    failure.call_fails = true;
+    winsim_add_fault(failure);
+
+    uint8_t raw[96], q[12];
+    subq frame;
+    ASSERT_EQ(device_read_subchannel(handle, 0, raw), 0);
+    subchannel_extract_q(raw, q);
+    ASSERT_EQ(subchannel_decode_q(q, &frame), 0);
+    EXPECT_EQ(frame.position.abs.s, 2);
+    ASSERT_EQ(device_read_subchannel(handle, 1, raw), 0);
+    for (int i = 10; i < 96; ++i) {
+        ASSERT_EQ(raw[i], 0) << "byte " << i;
+    }
+    EXPECT_EQ(device_read_subchannel(handle, 2, raw), EIO);
+    EXPECT_EQ(device_read_subchannel(handle, 3, raw), EIO); // past the end
+
+    ASSERT_EQ(winsim_calls().size(), 6u);
+    EXPECT_EQ(last_call().function, winsim_function::device_io_control);
+    EXPECT_EQ(last_call().request.Cdb[5], 3);
+    EXPECT_EQ(last_call().request.DataBuffer, raw);
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 // The 32-bit Windows executable as a Windows loader sees it: PE32 for the
-// 80386, a console program, the compiler's runtime linked in, and the
-// manifest that asks for no elevation.
+// 80386, a console program, the compiler's runtime linked in, the manifest
+// that asks for no elevation, and the version resource Explorer shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,58 @@ struct pe_image {
             }
         }
         return 0;
+    }
+    // The bytes of resource type/id (first language), from the resource
+    // directory at root: {file offset, size}, or {0, 0} when there is none.
+    std::pair<size_t, size_t> resource(size_t root, uint32_t type, uint32_t id) const {
+        const uint32_t types = resource_entry(root, type);
+        if (!(types & 0x80000000u)) {
+            return {0, 0};
+        }
+        const uint32_t names = resource_entry(root + (types & 0x7FFFFFFF), id);
+        if (!(names & 0x80000000u)) {
+            return {0, 0};
+        }
+        const size_t languages = root + (names & 0x7FFFFFFF);
+        if (u16(languages + 12) + u16(languages + 14) < 1) {
+            return {0, 0};
+        }
+        const size_t data = root + u32(languages + 16 + 4);
+        return {offset_of(u32(data)), u32(data + 4)};
+    }
+    // UTF-16 (ASCII only) from at up to a NUL or end; at moves past the NUL.
+    std::string utf16_at(size_t &at, size_t end) const {
+        std::string text;
+        while (at + 1 < end && u16(at) != 0) {
+            text += static_cast<char>(u16(at));
+            at += 2;
+        }
+        at += 2;
+        return text;
+    }
+    // The strings of a VS_VERSIONINFO block, walked node by node (length,
+    // value length, type, key, value, children, each 32-bit aligned), and
+    // the fixed file information's version words.
+    void version_strings(size_t node, size_t end, std::map<std::string, std::string> &strings,
+                         std::vector<uint32_t> &fixed) const {
+        const size_t node_end = std::min(end, node + u16(node));
+        const uint32_t value_length = u16(node + 2), text = u16(node + 4);
+        size_t at = node + 6;
+        const std::string key = utf16_at(at, node_end);
+        at = (at + 3) & ~size_t{3};
+        if (key == "VS_VERSION_INFO" && value_length >= 52 && u32(at) == 0xFEEF04BDu) {
+            fixed = {u32(at + 8), u32(at + 12), u32(at + 16), u32(at + 20)};
+        }
+        if (text == 1 && value_length > 0) {
+            size_t value = at;
+            strings[key] = utf16_at(value, node_end);
+        }
+        at += text == 1 ? 2 * value_length : value_length;
+        for (at = (at + 3) & ~size_t{3}; at + 6 < node_end && u16(at) != 0;) {
+            const size_t child = at;
+            version_strings(child, node_end, strings, fixed);
+            at = (child + u16(child) + 3) & ~size_t{3};
+        }
     }
 };
 
@@ -102,20 +157,39 @@ TEST_F(WindowsExecutable, NeedsOnlySystemLibraries) {
 TEST_F(WindowsExecutable, ManifestAsksForNoElevation) {
     const auto [resources, size] = directory(2);
     ASSERT_NE(resources, 0u);
-    const size_t root = pe.offset_of(resources);
-    const uint32_t type = pe.resource_entry(root, 24); // RT_MANIFEST
-    ASSERT_TRUE(type & 0x80000000u) << "no manifest resource";
-    const uint32_t name = pe.resource_entry(root + (type & 0x7FFFFFFF), 1);
-    ASSERT_TRUE(name & 0x80000000u) << "the manifest is not resource 1";
-    const size_t languages = root + (name & 0x7FFFFFFF);
-    ASSERT_GE(pe.u16(languages + 12) + pe.u16(languages + 14), 1u);
-    const size_t data = root + pe.u32(languages + 16 + 4);
-    const size_t manifest = pe.offset_of(pe.u32(data));
+    const auto [manifest, manifest_size] = pe.resource(pe.offset_of(resources), 24, 1);
+    ASSERT_NE(manifest, 0u) << "no manifest resource 1 (RT_MANIFEST)";
     const std::string text(pe.bytes.begin() + static_cast<long>(manifest),
-                           pe.bytes.begin() + static_cast<long>(manifest + pe.u32(data + 4)));
+                           pe.bytes.begin() + static_cast<long>(manifest + manifest_size));
     EXPECT_NE(text.find("requestedExecutionLevel level=\"asInvoker\""), std::string::npos) << text;
     EXPECT_EQ(text.find("requireAdministrator"), std::string::npos);
     EXPECT_EQ(text.find("highestAvailable"), std::string::npos);
+    EXPECT_NE(text.find("version=\"" QSCAN_VERSION ".0\""), std::string::npos) << text;
+}
+
+TEST_F(WindowsExecutable, VersionResourceCarriesTheProjectVersion) {
+    const auto [resources, size] = directory(2);
+    ASSERT_NE(resources, 0u);
+    const auto [info, info_size] = pe.resource(pe.offset_of(resources), 16, 1); // RT_VERSION
+    ASSERT_NE(info, 0u) << "no version resource";
+    std::map<std::string, std::string> strings;
+    std::vector<uint32_t> fixed;
+    pe.version_strings(info, info + info_size, strings, fixed);
+
+    const std::string version = QSCAN_VERSION;
+    EXPECT_EQ(strings["FileVersion"], version);
+    EXPECT_EQ(strings["ProductVersion"], version);
+    EXPECT_EQ(strings["ProductName"], "qscan");
+    EXPECT_EQ(strings["OriginalFilename"], "qscan.exe");
+    EXPECT_NE(strings["FileDescription"], "");
+    EXPECT_NE(strings["LegalCopyright"].find("the qscan developers"), std::string::npos);
+    // The numeric form: major.minor in the high words, patch.0 in the low.
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(std::sscanf(version.c_str(), "%u.%u.%u", &major, &minor, &patch), 3);
+    const std::vector<uint32_t> words = {major << 16 | minor, patch << 16};
+    ASSERT_EQ(fixed.size(), 4u);
+    EXPECT_EQ(std::vector<uint32_t>(fixed.begin(), fixed.begin() + 2), words); // file
+    EXPECT_EQ(std::vector<uint32_t>(fixed.begin() + 2, fixed.end()), words);   // product
 }
 
 } // namespace

@@ -1,0 +1,45 @@
+// A real CD-ROM drive behind a Linux device node (/dev/sr0), reached the way
+// Linux reaches drives: CDROM_GET_CAPABILITY to tell a CD/DVD drive from any
+// other node, and one SG_IO ioctl per command.
+//
+// Like the simulated drive beside it, it knows nothing of what the data
+// means: it carries commands and bytes.
+#pragma once
+
+#include <cstdint>
+
+// Whether path names a character or block device node.
+bool sgdrive_is_node(const char *path);
+
+// Whether the node answers CDROM_GET_CAPABILITY, as CD/DVD drives do.
+bool sgdrive_is_cdrom(const char *path);
+
+// Opens the node for reading and writing, non-blocking so that a drive
+// without a medium still opens. 0 with *fd set, or the errno value.
+int sgdrive_open(const char *path, int *fd);
+
+void sgdrive_close(int fd);
+
+enum class sgdrive_direction { none, to_device, from_device };
+
+struct sgdrive_command {
+    const uint8_t *cdb;
+    uint8_t cdb_length;
+    sgdrive_direction direction;
+    uint8_t *data;
+    uint32_t data_length;
+    uint32_t timeout_seconds;
+    uint8_t *sense; // nullptr, or sense_length bytes for the drive's sense data
+    uint8_t sense_length;
+};
+
+struct sgdrive_answer {
+    uint8_t status;        // the SCSI status byte
+    uint32_t transferred;  // data_length less what the drive left untouched
+    uint8_t sense_written; // sense bytes the drive wrote
+};
+
+// Executes one command with one SG_IO. 0 with *answer filled in; the errno
+// value when the ioctl fails; EIO when the host adapter or the driver
+// reports a transport failure (sense data following is no failure).
+int sgdrive_execute(int fd, const sgdrive_command *command, sgdrive_answer *answer);
