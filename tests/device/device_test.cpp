@@ -251,4 +251,39 @@ TEST_F(Device, ARealDriveKeepsTheLogAndTheFaults) {
     EXPECT_EQ(last_call().request.DataBuffer, raw);
 }
 
+// What comes back in the record from a real drive: the status byte, the
+// length less what the drive left untransferred, the record's own size.
+TEST_F(Device, ARealDriveAnswersThroughTheRecord) {
+    setenv("CDSIM_X", "/dev/null", 1);
+    setenv("SGIO_CDSIM_NODE", "/dev/null", 1);
+    setenv("SGIO_CDSIM_IMAGE", image.c_str(), 1);
+    setenv("SGIO_CDSIM_FAULT", "1:empty", 1);
+    device_handle handle = open_x();
+    struct row {
+        uint8_t lba;
+        UCHAR status;
+        ULONG transferred;
+    };
+    for (const row &r : {row{0, 0, 96}, row{1, 0, 0}, row{3, 2, 0}}) {
+        uint8_t raw[96];
+        SCSI_PASS_THROUGH_DIRECT request{};
+        request.Length = sizeof request;
+        request.CdbLength = 12;
+        request.DataIn = SCSI_IOCTL_DATA_IN;
+        request.DataTransferLength = sizeof raw;
+        request.TimeOutValue = 60;
+        request.DataBuffer = raw;
+        const UCHAR cdb[12] = {0xBE, 0, 0, 0, 0, r.lba, 0, 0, 1, 0, 1, 0};
+        std::memcpy(request.Cdb, cdb, sizeof cdb);
+        DWORD returned = 0;
+        ASSERT_TRUE(DeviceIoControl(handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &request,
+                                    sizeof request, &request, sizeof request, &returned, nullptr))
+            << "LBA " << int(r.lba);
+        EXPECT_EQ(request.ScsiStatus, r.status) << "LBA " << int(r.lba);
+        EXPECT_EQ(request.DataTransferLength, r.transferred) << "LBA " << int(r.lba);
+        EXPECT_EQ(returned, sizeof request) << "LBA " << int(r.lba);
+    }
+    unsetenv("SGIO_CDSIM_FAULT");
+}
+
 } // namespace

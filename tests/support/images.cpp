@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 namespace {
@@ -46,4 +47,17 @@ std::string write_file(const std::string &name, const std::vector<uint8_t> &byte
     out.write(reinterpret_cast<const char *>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     return path;
+}
+
+std::vector<std::string> sample_disc_images(const std::string &name, const std::string &extra) {
+    std::ifstream sample(QSCAN_SAMPLES "/sample.disc");
+    std::stringstream text;
+    text << sample.rdbuf();
+    discgen_description description;
+    if (discgen_parse(text.str() + extra, &description) != "") {
+        std::abort();
+    }
+    const std::vector<discgen_frame> frames = discgen_frames(description);
+    return {write_file(name + ".sub", discgen_image(frames, true, description.seed)),
+            write_file(name + ".img", discgen_image(frames, false, description.seed))};
 }

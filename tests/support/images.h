@@ -15,3 +15,7 @@ std::string write_image(const std::string &name, const std::vector<q_bytes> &fra
 
 // Writes bytes as they are.
 std::string write_file(const std::string &name, const std::vector<uint8_t> &bytes);
+
+// The bundled sample disc with extra description lines (a seed, a damage
+// rate) as two images, NAME.sub and NAME.img; their paths in that order.
+std::vector<std::string> sample_disc_images(const std::string &name, const std::string &extra);

@@ -149,16 +149,7 @@ TEST_P(UnderWine, DriveWithoutADisc) {
 }
 
 TEST_P(UnderWine, WholeScansPrintWhatTheNativeBuildPrints) {
-    std::ifstream sample(QSCAN_SAMPLES "/sample.disc");
-    std::stringstream text;
-    text << sample.rdbuf();
-    discgen_description description;
-    ASSERT_EQ(discgen_parse(text.str() + "seed 9\ndamage 0.01\n", &description), "");
-    const std::vector<discgen_frame> frames = discgen_frames(description);
-    for (const bool deinterleaved : {true, false}) {
-        const std::string image =
-            write_file(deinterleaved ? "wine.sub" : "wine.img",
-                       discgen_image(frames, deinterleaved, description.seed));
+    for (const std::string &image : sample_disc_images("wine", "seed 9\ndamage 0.01\n")) {
         for (const std::vector<std::string> &options :
              std::vector<std::vector<std::string>>{{"D:"},
                                                    {"-c", "-i", "D:"},

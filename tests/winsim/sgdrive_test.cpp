@@ -2,7 +2,6 @@
 // preloaded in front of /dev/null, which plays a CD-ROM drive from an image.
 // What the stand-in sends as SG_IO, and how it reads the answers, is the code
 // that ships.
-#include "discgen.h"
 #include "support/images.h"
 #include "support/process.h"
 
@@ -52,16 +51,7 @@ std::vector<q_bytes> short_disc() {
 }
 
 TEST(RealDrive, WholeScansPrintWhatImageScansPrint) {
-    std::ifstream sample(QSCAN_SAMPLES "/sample.disc");
-    std::stringstream text;
-    text << sample.rdbuf();
-    discgen_description description;
-    ASSERT_EQ(discgen_parse(text.str() + "seed 11\ndamage 0.01\n", &description), "");
-    const std::vector<discgen_frame> frames = discgen_frames(description);
-    for (const bool deinterleaved : {true, false}) {
-        const std::string image =
-            write_file(deinterleaved ? "node.sub" : "node.img",
-                       discgen_image(frames, deinterleaved, description.seed));
+    for (const std::string &image : sample_disc_images("node", "seed 11\ndamage 0.01\n")) {
         for (const std::vector<std::string> &options :
              {std::vector<std::string>{"X:"}, std::vector<std::string>{"-c", "-i", "X:"},
               every_option}) {
