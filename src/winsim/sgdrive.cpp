@@ -49,17 +49,7 @@ int sgdrive_execute(int fd, const sgdrive_command *command, sgdrive_answer *answ
     sg_io_hdr_t header;
     std::memset(&header, 0, sizeof header);
     header.interface_id = 'S';
-    switch (command->direction) {
-    case sgdrive_direction::none:
-        header.dxfer_direction = SG_DXFER_NONE;
-        break;
-    case sgdrive_direction::to_device:
-        header.dxfer_direction = SG_DXFER_TO_DEV;
-        break;
-    case sgdrive_direction::from_device:
-        header.dxfer_direction = SG_DXFER_FROM_DEV;
-        break;
-    }
+    header.dxfer_direction = SG_DXFER_FROM_DEV;
     header.cmdp = const_cast<unsigned char *>(command->cdb);
     header.cmd_len = command->cdb_length;
     header.dxferp = command->data;

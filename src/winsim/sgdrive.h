@@ -20,12 +20,11 @@ int sgdrive_open(const char *path, int *fd);
 
 void sgdrive_close(int fd);
 
-enum class sgdrive_direction { none, to_device, from_device };
-
+// One command with data flowing to the host, the only kind the stand-in
+// accepts (DataIn is SCSI_IOCTL_DATA_IN).
 struct sgdrive_command {
     const uint8_t *cdb;
     uint8_t cdb_length;
-    sgdrive_direction direction;
     uint8_t *data;
     uint32_t data_length;
     uint32_t timeout_seconds;

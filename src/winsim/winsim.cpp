@@ -119,9 +119,6 @@ BOOL execute(open_drive *open, const SCSI_PASS_THROUGH_DIRECT *request, uint8_t 
     sgdrive_command command;
     command.cdb = request->Cdb;
     command.cdb_length = request->CdbLength;
-    command.direction = request->DataIn == SCSI_IOCTL_DATA_IN    ? sgdrive_direction::from_device
-                        : request->DataIn == SCSI_IOCTL_DATA_OUT ? sgdrive_direction::to_device
-                                                                 : sgdrive_direction::none;
     command.data = data;
     command.data_length = data_length;
     command.timeout_seconds = request->TimeOutValue;
