@@ -34,14 +34,28 @@ int from_bcd(uint8_t byte) {
     return (byte >> 4) * 10 + (byte & 15);
 }
 
+// A Q frame's minutes are two BCD digits: no time on a disc reaches 100
+// minutes, and neither does the disc itself.
+constexpr uint32_t DISC_LIMIT_FRAMES = 100 * FRAMES_PER_MINUTE;
+constexpr char BAD_TIME[] = "a time is M:SS.FF, at most 99:59.74, not '";
+
 bool parse_msf(const std::string &text, uint32_t *frames) {
-    unsigned m = 0, s = 0, f = 0;
+    unsigned long long m = 0, s = 0, f = 0; // wide, so that no count of minutes wraps
     char tail = 0;
-    if (std::sscanf(text.c_str(), "%u:%u.%u%c", &m, &s, &f, &tail) != 3 || s > 59 || f > 74) {
+    if (std::sscanf(text.c_str(), "%llu:%llu.%llu%c", &m, &s, &f, &tail) != 3 || m > 99 || s > 59 ||
+        f > 74) {
         return false;
     }
-    *frames = m * FRAMES_PER_MINUTE + s * FRAMES_PER_SECOND + f;
+    *frames = static_cast<uint32_t>(m * FRAMES_PER_MINUTE + s * FRAMES_PER_SECOND + f);
     return true;
+}
+
+uint64_t disc_frames(const discgen_description &description) {
+    uint64_t frames = DISC_START_FRAMES + description.leadout;
+    for (const discgen_track &track : description.tracks) {
+        frames += track.pregap + track.length;
+    }
+    return frames;
 }
 
 // Decodes a Q frame on its own terms: the oracle's view of what the tool must
@@ -203,7 +217,10 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
             ok = static_cast<bool>(words >> description->seed);
         } else if (directive == "leadout") {
             std::string length;
-            ok = static_cast<bool>(words >> length) && parse_msf(length, &description->leadout);
+            ok = static_cast<bool>(words >> length);
+            if (ok && !parse_msf(length, &description->leadout)) {
+                return where + BAD_TIME + length + "'";
+            }
         } else if (directive == "track") {
             discgen_track track{};
             std::string key, value;
@@ -215,11 +232,11 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
             }
             bool has_length = false;
             while (ok && words >> key >> value) {
-                if (key == "pregap") {
-                    ok = parse_msf(value, &track.pregap);
-                } else if (key == "length") {
-                    ok = parse_msf(value, &track.length);
-                    has_length = ok;
+                if (key == "pregap" || key == "length") {
+                    if (!parse_msf(value, key == "pregap" ? &track.pregap : &track.length)) {
+                        return where + BAD_TIME + value + "'";
+                    }
+                    has_length = has_length || key == "length";
                 } else {
                     ok = false;
                 }
@@ -249,6 +266,9 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
         }
         if (!ok) {
             return where + "cannot read '" + line + "'";
+        }
+        if (disc_frames(*description) > DISC_LIMIT_FRAMES) {
+            return where + "the disc runs past 99:59.74, the last time a Q frame can carry";
         }
     }
     if (description->tracks.empty()) {

@@ -75,7 +75,9 @@ int cdsim_insert(cdsim_drive *drive, const char *image_path) {
     if (image_path[0] == '\0') {
         return 0;
     }
-    const int fd = open(image_path, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO put here by mistake is refused below
+    // instead of waiting for a writer.
+    const int fd = open(image_path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return errno;
     }

@@ -21,7 +21,7 @@ struct cdsim_drive {
 };
 
 // An empty path leaves the drive without a disc. 0, or an errno value when the
-// image cannot be opened (a directory counts as unreadable).
+// image cannot be opened (anything but a regular file counts as unreadable).
 int cdsim_insert(cdsim_drive *drive, const char *image_path);
 
 void cdsim_eject(cdsim_drive *drive);

@@ -7,7 +7,6 @@
 #include <linux/cdrom.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -16,11 +15,6 @@ namespace {
 constexpr unsigned short DRIVER_SENSE = 0x08;
 
 } // namespace
-
-bool sgdrive_is_node(const char *path) {
-    struct stat status;
-    return stat(path, &status) == 0 && (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode));
-}
 
 bool sgdrive_is_cdrom(const char *path) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);

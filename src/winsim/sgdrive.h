@@ -8,14 +8,15 @@
 
 #include <cstdint>
 
-// Whether path names a character or block device node.
-bool sgdrive_is_node(const char *path);
-
 // Whether the node answers CDROM_GET_CAPABILITY, as CD/DVD drives do.
 bool sgdrive_is_cdrom(const char *path);
 
-// Opens the node for reading and writing, non-blocking so that a drive
-// without a medium still opens. 0 with *fd set, or the errno value.
+// Opens the node for reading and writing (SG_IO needs write access for
+// commands outside the kernel's read-only list). Non-blocking is essential,
+// not a convenience: Linux refuses a read-write open of a CD drive whose
+// medium cannot be written (EROFS), and an open of a drive without a medium
+// (ENOMEDIUM), unless the open is non-blocking. 0 with *fd set, or the errno
+// value.
 int sgdrive_open(const char *path, int *fd);
 
 void sgdrive_close(int fd);

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -46,6 +47,22 @@ const char *configured_image(int letter) {
     char variable[] = "CDSIM_?";
     variable[6] = static_cast<char>('A' + letter);
     return std::getenv(variable);
+}
+
+// What a configured path is, decided with stat before anything opens it:
+// opening a FIFO for reading waits for a writer, for good.
+enum class configured_kind { image, node, none };
+
+configured_kind kind_of(const char *path) {
+    struct stat status;
+    // No disc, an image, or one that is missing: the open tells.
+    if (path[0] == '\0' || stat(path, &status) != 0 || S_ISREG(status.st_mode)) {
+        return configured_kind::image;
+    }
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) {
+        return configured_kind::node;
+    }
+    return configured_kind::none; // a directory, a FIFO, a socket
 }
 
 void log_call(const winsim_call &call) {
@@ -145,8 +162,8 @@ UINT GetDriveTypeA(LPCSTR root_path_name) {
         log_call(call);
     }
 
-    if (root_path_name == nullptr || root_path_name[1] != ':' || root_path_name[2] != '\\' ||
-        root_path_name[3] != '\0') {
+    if (root_path_name == nullptr || std::strlen(root_path_name) != 3 || root_path_name[1] != ':' ||
+        root_path_name[2] != '\\') {
         return DRIVE_NO_ROOT_DIR;
     }
     const int letter = letter_index(root_path_name[0]);
@@ -160,11 +177,16 @@ UINT GetDriveTypeA(LPCSTR root_path_name) {
     if (image == nullptr) {
         return DRIVE_NO_ROOT_DIR;
     }
-    // A device node is a CD-ROM drive only if it says so itself.
-    if (sgdrive_is_node(image)) {
+    switch (kind_of(image)) {
+    case configured_kind::image:
+        return DRIVE_CDROM;
+    case configured_kind::node:
+        // A device node is a CD-ROM drive only if it says so itself.
         return sgdrive_is_cdrom(image) ? DRIVE_CDROM : DRIVE_UNKNOWN;
+    case configured_kind::none:
+        break;
     }
-    return DRIVE_CDROM;
+    return DRIVE_UNKNOWN;
 }
 
 HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
@@ -184,14 +206,14 @@ HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
     }
 
     // Only the raw device of a drive, \\.\X:, opened the way pass-through needs it.
-    if (file_name == nullptr || std::strncmp(file_name, "\\\\.\\", 4) != 0 || file_name[5] != ':' ||
-        file_name[6] != '\0') {
+    if (file_name == nullptr || std::strlen(file_name) != 6 ||
+        std::strncmp(file_name, "\\\\.\\", 4) != 0 || file_name[5] != ':') {
         fail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     const int letter = letter_index(file_name[4]);
     const char *image = letter < 0 ? nullptr : configured_image(letter);
-    if (image == nullptr) {
+    if (image == nullptr || kind_of(image) == configured_kind::none) {
         fail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -209,7 +231,7 @@ HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
     for (open_drive &slot : open_drives) {
         if (!slot.in_use) {
             slot.node_fd = -1;
-            if (sgdrive_is_node(image)) {
+            if (kind_of(image) == configured_kind::node) {
                 const int error = sgdrive_open(image, &slot.node_fd);
                 if (error != 0) {
                     fail(error_of(error, ERROR_GEN_FAILURE));
@@ -262,6 +284,12 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
         (request->DataTransferLength > 0 && request->DataBuffer == nullptr)) {
         return fail(ERROR_INVALID_PARAMETER);
     }
+    // Windows answers in the output record: the request is copied there
+    // first, then filled in, and the input is left as it was sent.
+    auto *answer = static_cast<SCSI_PASS_THROUGH_DIRECT *>(out_buffer);
+    if (answer != request) {
+        std::memmove(answer, request, sizeof *request);
+    }
     // Sense data, when asked for, lands in the output buffer at its offset.
     uint8_t *sense = nullptr;
     if (request->SenseInfoLength > 0) {
@@ -303,12 +331,12 @@ BOOL DeviceIoControl(HANDLE device, DWORD io_control_code, LPVOID in_buffer, DWO
         std::memcpy(data, served, transferred);
     }
 
-    request->ScsiStatus = status;
-    request->DataTransferLength = transferred;
-    request->SenseInfoLength = sense_written;
-    *bytes_returned = sizeof *request;
+    answer->ScsiStatus = status;
+    answer->DataTransferLength = transferred;
+    answer->SenseInfoLength = sense_written;
+    *bytes_returned = sizeof *answer;
     if (fault && fault->scsi_status >= 0) {
-        request->ScsiStatus = static_cast<UCHAR>(fault->scsi_status);
+        answer->ScsiStatus = static_cast<UCHAR>(fault->scsi_status);
     }
     if (fault && fault->bytes_returned >= 0) {
         *bytes_returned = static_cast<DWORD>(fault->bytes_returned);

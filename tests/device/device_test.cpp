@@ -27,6 +27,7 @@ class Device : public ::testing::Test {
         unsetenv("CDSIM_C");
         unsetenv("SGIO_CDSIM_NODE");
         unsetenv("SGIO_CDSIM_IMAGE");
+        unsetenv("SGIO_CDSIM_FAULT"); // even when an assertion ended the test early
     }
     device_handle open_x() {
         device_handle handle = nullptr;
@@ -92,9 +93,11 @@ TEST_F(Device, AnImageThatCannotBeOpenedFailsTheOpen) {
     setenv("CDSIM_X", scratch_path("no-such-image.img").c_str(), 1);
     device_handle handle = nullptr;
     EXPECT_EQ(device_open("X:", &handle), EINVAL);
-    setenv("CDSIM_X", scratch_path("").c_str(), 1); // a directory
-    EXPECT_EQ(device_open("X:", &handle), EINVAL);
     EXPECT_EQ(last_call().function, winsim_function::create_file);
+    setenv("CDSIM_X", scratch_path("").c_str(), 1); // a directory is no drive at all
+    EXPECT_EQ(device_open("X:", &handle), EINVAL);
+    EXPECT_EQ(last_call().function, winsim_function::get_drive_type);
+    EXPECT_EQ(GetDriveTypeA("X:\\"), DRIVE_UNKNOWN);
 }
 
 TEST_F(Device, ReadCdRequestForOneBlockOfRawSubchannel) {
@@ -283,7 +286,6 @@ TEST_F(Device, ARealDriveAnswersThroughTheRecord) {
         EXPECT_EQ(request.DataTransferLength, r.transferred) << "LBA " << int(r.lba);
         EXPECT_EQ(returned, sizeof request) << "LBA " << int(r.lba);
     }
-    unsetenv("SGIO_CDSIM_FAULT");
 }
 
 } // namespace

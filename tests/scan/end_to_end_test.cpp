@@ -4,10 +4,16 @@
 #include "support/images.h"
 #include "support/process.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,9 +45,29 @@ TEST(EndToEnd, OpenFailures) {
         EXPECT_EQ(result.err, "failed to open device: Invalid argument\n") << "'" << name << "'";
         EXPECT_EQ(result.exit_status, 1) << "'" << name << "'";
     }
-    const process_result missing = run_qscan({"X:"}, scratch_path("missing.sub"));
-    EXPECT_EQ(missing.err, "failed to open device: Invalid argument\n");
-    EXPECT_EQ(missing.exit_status, 1);
+    // Paths that hold no image. A FIFO is never opened: that would wait for
+    // a writer for good.
+    const std::string fifo = scratch_path("drive.fifo"), socket_path = scratch_path("drive.sock");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    for (const std::string &path : {scratch_path("missing.sub"), fifo, socket_path}) {
+        const process_result result =
+            run_process(QSCAN_EXE, {QSCAN_EXE, "X:"}, {{"CDSIM_X", path}}, 5);
+        EXPECT_EQ(result.err, "failed to open device: Invalid argument\n") << path;
+        EXPECT_EQ(result.exit_status, 1) << path;
+    }
+    close(listening);
+}
+
+TEST(TestSupport, AChildThatHangsIsKilledAndFailsTheTest) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NONFATAL_FAILURE(run_process("/bin/sleep", {"/bin/sleep", "30"}, {}, 0.2),
+                            "killed after 0.2 s: /bin/sleep 30");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(EndToEnd, DrivesThatRefuseTheFirstSector) {

@@ -1,10 +1,15 @@
 #include "support/process.h"
 
+#include <gtest/gtest.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,7 +25,7 @@ std::string slurp(const std::string &path) {
 } // namespace
 
 process_result run_process(const std::string &program, const std::vector<std::string> &args,
-                           const std::map<std::string, std::string> &env) {
+                           const std::map<std::string, std::string> &env, double timeout_seconds) {
     char out_path[] = "/tmp/qscan-out-XXXXXX";
     char err_path[] = "/tmp/qscan-err-XXXXXX";
     const int out_fd = mkstemp(out_path);
@@ -46,10 +51,27 @@ process_result run_process(const std::string &program, const std::vector<std::st
     fflush(nullptr);
     const pid_t child = fork();
     if (child == 0) {
+        setpgid(0, 0); // what it starts can be killed with it
         dup2(out_fd, 1);
         dup2(err_fd, 2);
         execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
+    }
+    setpgid(child, child);
+    const int child_fd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+    pollfd exited = {child_fd, POLLIN, 0};
+    if (child_fd >= 0 && poll(&exited, 1, static_cast<int>(timeout_seconds * 1000)) == 0) {
+        kill(-child, SIGKILL);
+        std::string command;
+        for (const std::string &arg : args) {
+            command += (command.empty() ? "" : " ") + arg;
+        }
+        char limit[32];
+        std::snprintf(limit, sizeof limit, "%g", timeout_seconds);
+        ADD_FAILURE() << "killed after " << limit << " s: " << command;
+    }
+    if (child_fd >= 0) {
+        close(child_fd);
     }
     int status = 0;
     waitpid(child, &status, 0);

@@ -13,9 +13,12 @@ struct process_result {
 };
 
 // Runs program with args (argv[0] included) and the environment variables in
-// env set on top of a clean environment (PATH kept).
+// env set on top of a clean environment (PATH kept). A child still running
+// after timeout_seconds is killed, with its process group, and the test
+// fails naming the command: a test fails, it never hangs.
 process_result run_process(const std::string &program, const std::vector<std::string> &args,
-                           const std::map<std::string, std::string> &env = {});
+                           const std::map<std::string, std::string> &env = {},
+                           double timeout_seconds = 60);
 
 // The tool under test, with the simulated drive X: holding image ("" for an
 // empty drive).

@@ -11,7 +11,9 @@
 //   ("" or unset: a drive without a disc).
 //
 // Answered: SG_IO (READ CD, CHECK CONDITION past the end) and
-// CDROM_GET_CAPABILITY. Everything else goes to the system.
+// CDROM_GET_CAPABILITY. Everything else goes to the system. SG_IO on the
+// node fails with EROFS unless the node was opened O_RDWR|O_NONBLOCK, as a
+// real drive's open would.
 //
 // SGIO_CDSIM_LOG names a file that gets one line per request as it arrived.
 // SGIO_CDSIM_FAULT=LBA:KIND alters the answer to a READ CD of that LBA:
@@ -63,9 +65,11 @@ bool load_image(const char *path) {
     return true;
 }
 
-// The image to answer fd from, or nullptr when fd is none of ours.
-const char *image_for(int fd, char *path, size_t size) {
+// The image to answer fd from, or nullptr when fd is none of ours; *is_node
+// tells whether fd is the node rather than an image file.
+const char *image_for(int fd, char *path, size_t size, bool *is_node) {
     struct stat status;
+    *is_node = false;
     if (fstat(fd, &status) != 0) {
         return nullptr;
     }
@@ -88,7 +92,16 @@ const char *image_for(int fd, char *path, size_t size) {
         return nullptr;
     }
     const char *image = std::getenv("SGIO_CDSIM_IMAGE");
+    *is_node = true;
     return image ? image : "";
+}
+
+// A CD drive's node opened read-write without O_NONBLOCK would not have
+// opened at all (EROFS for a pressed disc), and one opened read-only cannot
+// carry every command: either way the drive is out of reach.
+bool opened_as_a_drive_needs(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) == O_RDWR && (flags & O_NONBLOCK) != 0;
 }
 
 void log_line(const char *line) {
@@ -176,13 +189,18 @@ bool answer(int fd, unsigned long request, void *argument, int *result) {
         return false;
     }
     char path[sizeof drive_image];
-    const char *image = image_for(fd, path, sizeof path);
+    bool node = false;
+    const char *image = image_for(fd, path, sizeof path, &node);
     if (image == nullptr) {
         return false;
     }
     if (request == CDROM_GET_CAPABILITY) {
         log_line("CDROM_GET_CAPABILITY\n");
         *result = CDC_PLAY_AUDIO | CDC_MCN | CDC_GENERIC_PACKET;
+    } else if (node && !opened_as_a_drive_needs(fd)) {
+        log_line("SG_IO on a node opened without O_RDWR|O_NONBLOCK\n");
+        errno = EROFS;
+        *result = -1;
     } else {
         *result = answer_sg_io(image, static_cast<sg_io_hdr_t *>(argument));
     }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 TEST(Discgen, RejectsWhatItCannotWrite) {
@@ -13,6 +15,21 @@ TEST(Discgen, RejectsWhatItCannotWrite) {
     EXPECT_NE(discgen_parse("track - length 1:00.00\nat 3 mode 1", &description), "");
     EXPECT_NE(discgen_parse("track - length 1:00.00\nfrobnicate", &description), "");
     EXPECT_EQ(discgen_parse("track - length 1:00.00 # one minute", &description), "");
+    // Times a Q frame cannot carry, and none that wraps the sector counter.
+    struct row {
+        const char *text, *error;
+    } rows[] = {
+        {"track - length 954438:00.00", "line 1: a time is M:SS.FF, at most 99:59.74"},
+        {"track - length 99999999999999999999:00.00", "line 1: a time is"},
+        {"track - length 1:00.00\nleadout 100:00.00", "line 2: a time is"},
+        {"track - length 60:00.00\ntrack - length 39:58.00", ""},
+        {"track - length 60:00.00\ntrack - length 39:58.01", "line 2: the disc runs past 99:59.74"},
+    };
+    for (const row &r : rows) {
+        const std::string error = discgen_parse(r.text, &description);
+        EXPECT_EQ(error.substr(0, std::strlen(r.error)), r.error) << r.text;
+        EXPECT_EQ(error.empty(), *r.error == '\0') << r.text;
+    }
 }
 
 TEST(Discgen, LaysOutPausesTracksAndLeadOut) {

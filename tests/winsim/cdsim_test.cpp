@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <unistd.h>
 
@@ -175,9 +176,53 @@ TEST(Winsim, DeviceIoControlRejectsMalformedRequests) {
     EXPECT_EQ(CreateFileA("\\\\.\\X:", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE); // pass-through needs write access too
-    EXPECT_EQ(GetDriveTypeA("X:"), DRIVE_NO_ROOT_DIR);
     EXPECT_EQ(GetDriveTypeA("X:\\"), DRIVE_CDROM);
     EXPECT_EQ(GetDriveTypeA("x:\\"), DRIVE_CDROM);
+    winsim_reset();
+    unsetenv("CDSIM_X");
+}
+
+// Each name copied to a heap block of its own length, so that AddressSanitizer
+// sees a read past its end.
+TEST(Winsim, MalformedPathsAreAnsweredWithoutReadingPastThem) {
+    setenv("CDSIM_X", "", 1);
+    for (const std::string name : {"", "X", "X:", "\\\\.\\", "\\\\.\\X"}) {
+        const std::unique_ptr<char[]> exact(new char[name.size() + 1]);
+        std::memcpy(exact.get(), name.c_str(), name.size() + 1);
+        EXPECT_EQ(GetDriveTypeA(exact.get()), DRIVE_NO_ROOT_DIR) << "'" << name << "'";
+        EXPECT_EQ(CreateFileA(exact.get(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << "'" << name << "'";
+    }
+    unsetenv("CDSIM_X");
+}
+
+// As Windows does: the answer lands in the output record, the input stays as sent.
+TEST(Winsim, DeviceIoControlAnswersInTheOutputRecord) {
+    winsim_reset();
+    setenv("CDSIM_X", "", 1); // no disc: CHECK CONDITION, nothing transferred
+    HANDLE drive =
+        CreateFileA("\\\\.\\X:", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    uint8_t data[96];
+    SCSI_PASS_THROUGH_DIRECT in{}, out{};
+    in.Length = sizeof in;
+    in.CdbLength = 12;
+    in.DataIn = SCSI_IOCTL_DATA_IN;
+    in.DataTransferLength = 96;
+    in.DataBuffer = data;
+    std::memcpy(in.Cdb, read_cd().cdb, 12);
+    const SCSI_PASS_THROUGH_DIRECT sent = in;
+    DWORD returned = 0;
+    ASSERT_TRUE(DeviceIoControl(drive, IOCTL_SCSI_PASS_THROUGH_DIRECT, &in, sizeof in, &out,
+                                sizeof out, &returned, nullptr));
+    EXPECT_EQ(std::memcmp(&in, &sent, sizeof in), 0);
+    EXPECT_EQ(out.ScsiStatus, CDSIM_CHECK_CONDITION);
+    EXPECT_EQ(out.DataTransferLength, 0u);
+    EXPECT_EQ(out.DataBuffer, data);
+    EXPECT_EQ(std::memcmp(out.Cdb, sent.Cdb, sizeof out.Cdb), 0);
     winsim_reset();
     unsetenv("CDSIM_X");
 }

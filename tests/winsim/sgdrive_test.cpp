@@ -7,8 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <fstream>
+#include <scsi/sg.h>
 #include <sstream>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -93,6 +97,33 @@ TEST(RealDrive, EveryRequestAsSent) {
                     " 00 00 01 00 01 00 length=96 timeout=60000 sense=0 iovecs=0\n";
     }
     EXPECT_EQ(sent.str(), expected);
+}
+
+// The answerer, linked into this binary, refuses a node opened any other way
+// than a real drive needs, so dropping either flag from the stand-in's open
+// fails every scan above.
+TEST(RealDrive, TheNodeAnswersOnlyWhenOpenedReadWriteAndNonBlocking) {
+    setenv("SGIO_CDSIM_NODE", "/dev/null", 1);
+    setenv("SGIO_CDSIM_IMAGE", write_image("node-flags.img", short_disc()).c_str(), 1);
+    const struct {
+        int flags;
+        int result;
+    } rows[] = {{O_RDWR | O_NONBLOCK, 0}, {O_RDWR, -1}, {O_RDONLY | O_NONBLOCK, -1}};
+    for (const auto &row : rows) {
+        const int fd = open("/dev/null", row.flags);
+        unsigned char cdb[12] = {0xBE, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0}, data[96];
+        sg_io_hdr_t header = {};
+        header.interface_id = 'S';
+        header.dxfer_direction = SG_DXFER_FROM_DEV;
+        header.cmdp = cdb;
+        header.cmd_len = sizeof cdb;
+        header.dxferp = data;
+        header.dxfer_len = sizeof data;
+        EXPECT_EQ(ioctl(fd, SG_IO, &header), row.result) << "flags " << row.flags;
+        close(fd);
+    }
+    unsetenv("SGIO_CDSIM_NODE");
+    unsetenv("SGIO_CDSIM_IMAGE");
 }
 
 TEST(RealDrive, FailuresAtTheDrive) {
