@@ -50,6 +50,37 @@ bool parse_msf(const std::string &text, uint32_t *frames) {
     return true;
 }
 
+// "LBA" or "FIRST-LAST", within the longest disc.
+bool parse_sectors(const std::string &text, uint32_t *first, uint32_t *last) {
+    unsigned long long a = 0, b = 0;
+    char dash = 0, tail = 0;
+    const int fields = std::sscanf(text.c_str(), "%llu%c%llu%c", &a, &dash, &b, &tail);
+    if (fields == 1) {
+        b = a;
+    } else if (fields != 3 || dash != '-' || b < a) {
+        return false;
+    }
+    *first = static_cast<uint32_t>(a);
+    *last = static_cast<uint32_t>(b);
+    return b < DISC_LIMIT_FRAMES;
+}
+
+// What a catalog (13 digits) or ISRC (5 six-bit characters, 7 digits) frame
+// can carry: digits are nibbles, '0' to '?'; the six-bit characters run from
+// '0' to 'o'.
+bool codable(const std::string &code, bool isrc) {
+    const size_t letters = isrc ? 5 : 0;
+    if (code.size() != (isrc ? 12u : 13u)) {
+        return false;
+    }
+    for (size_t n = 0; n < code.size(); ++n) {
+        if (code[n] < '0' || code[n] > (n < letters ? 'o' : '?')) {
+            return false;
+        }
+    }
+    return true;
+}
+
 uint64_t disc_frames(const discgen_description &description) {
     uint64_t frames = DISC_START_FRAMES + description.leadout;
     for (const discgen_track &track : description.tracks) {
@@ -232,7 +263,10 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
             }
             bool has_length = false;
             while (ok && words >> key >> value) {
-                if (key == "pregap" || key == "length") {
+                if (key == "control") {
+                    ok = std::sscanf(value.c_str(), "%d", &track.control) == 1 &&
+                         track.control >= 0 && track.control < 16;
+                } else if (key == "pregap" || key == "length") {
                     if (!parse_msf(value, key == "pregap" ? &track.pregap : &track.length)) {
                         return where + BAD_TIME + value + "'";
                     }
@@ -243,11 +277,29 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
             }
             ok = ok && has_length && track.length > 0;
             description->tracks.push_back(track);
+        } else if (directive == "q_offset") {
+            discgen_q_offset offset;
+            std::string from;
+            ok = static_cast<bool>(words >> offset.offset) &&
+                 (!(words >> from) || (from == "from" && words >> offset.from_lba));
+            description->q_offsets.push_back(offset);
         } else if (directive == "at") {
-            uint32_t lba = 0;
+            std::string sectors;
+            uint32_t first = 0, last = 0;
             discgen_override change;
-            ok = static_cast<bool>(words >> lba >> change.kind);
-            if (ok && change.kind == "mode") {
+            ok = static_cast<bool>(words >> sectors >> change.kind) &&
+                 parse_sectors(sectors, &first, &last);
+            if (ok && (change.kind == "isrc" || change.kind == "mcn")) {
+                // A code of any characters the Q channel can carry, or the usual one.
+                const bool isrc = change.kind == "isrc";
+                ok = !(words >> change.code) || codable(change.code, isrc);
+            } else if (ok && change.kind == "abs") {
+                std::string time;
+                ok = static_cast<bool>(words >> time);
+                if (ok && !parse_msf(time, &change.abs)) {
+                    return where + BAD_TIME + time + "'";
+                }
+            } else if (ok && change.kind == "mode") {
                 ok = static_cast<bool>(words >> change.mode) &&
                      (change.mode == 0 || change.mode > 3) && change.mode < 16;
             } else if (ok && change.kind == "q") {
@@ -257,10 +309,11 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
                     change.q[i] = static_cast<uint8_t>(byte);
                 }
             } else if (ok) {
-                ok = change.kind == "crc_error" || change.kind == "data_error" ||
-                     change.kind == "mcn" || change.kind == "isrc";
+                ok = change.kind == "crc_error" || change.kind == "data_error";
             }
-            description->overrides[lba] = change;
+            for (uint64_t lba = first; ok && lba <= last; ++lba) {
+                description->overrides[static_cast<uint32_t>(lba)] = change;
+            }
         } else {
             return where + "unknown directive '" + directive + "'";
         }
@@ -287,14 +340,16 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
     std::mt19937 random(description.seed);
     std::vector<discgen_frame> frames;
     uint32_t abs = DISC_START_FRAMES;
-    const uint8_t control = static_cast<uint8_t>(description.control << 4);
 
-    auto emit = [&](int track, int index, uint32_t rel, const std::string &isrc) {
+    auto emit = [&](int track, int index, uint32_t rel, const std::string &isrc, int track_control) {
+        const uint8_t control = static_cast<uint8_t>(
+            (track_control >= 0 ? track_control : description.control) << 4);
         const uint32_t lba = static_cast<uint32_t>(frames.size());
         discgen_frame frame{};
         uint8_t *q = frame.q;
         const auto change = description.overrides.find(lba);
         const std::string kind = change == description.overrides.end() ? "" : change->second.kind;
+        const std::string code = kind.empty() ? "" : change->second.code;
         const bool program = index > 0 && track != 110;
         bool catalog = kind == "mcn" || (kind.empty() && description.mcn_every > 0 && program &&
                                          lba % description.mcn_every == description.mcn_every / 2);
@@ -309,20 +364,20 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
                 q[i] = static_cast<uint8_t>(random());
             }
             discgen_seal(q);
-        } else if (catalog && !description.mcn.empty()) {
+        } else if (catalog && (!description.mcn.empty() || !code.empty())) {
             q[0] = control | 2;
-            discgen_put_catalog(q, description.mcn, abs);
+            discgen_put_catalog(q, code.empty() ? description.mcn : code, abs);
             discgen_seal(q);
-        } else if (recording && !isrc.empty()) {
+        } else if (recording && (!isrc.empty() || !code.empty())) {
             q[0] = control | 3;
-            discgen_put_recording(q, isrc, abs);
+            discgen_put_recording(q, code.empty() ? isrc : code, abs);
             discgen_seal(q);
         } else {
             q[0] = control | 1;
             q[1] = track == 110 ? 0xAA : to_bcd(static_cast<uint32_t>(track));
             q[2] = to_bcd(static_cast<uint32_t>(index));
             put_msf(q + 3, rel);
-            put_msf(q + 7, abs);
+            put_msf(q + 7, kind == "abs" ? change->second.abs : abs);
             if (kind == "data_error") {
                 q[4] = 0x60; // a relative second that cannot be
             }
@@ -344,16 +399,36 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
         const int number = static_cast<int>(t + 1);
         // The pause before a track counts its relative time down to zero.
         for (uint32_t k = 0; k < track.pregap; ++k) {
-            emit(number, 0, track.pregap - 1 - k, track.isrc);
+            emit(number, 0, track.pregap - 1 - k, track.isrc, track.control);
         }
         for (uint32_t k = 0; k < track.length; ++k) {
-            emit(number, 1, k, track.isrc);
+            emit(number, 1, k, track.isrc, track.control);
         }
     }
     for (uint32_t k = 0; k < description.leadout; ++k) {
-        emit(110, 1, k, "");
+        emit(110, 1, k, "", -1);
     }
-    return frames;
+    if (description.q_offsets.empty()) {
+        return frames;
+    }
+    // A drive that returns the Q of another sector: read sector n gets the
+    // frame of sector n + offset; past either end of the disc, twelve zero bytes.
+    std::vector<discgen_frame> read(frames.size());
+    int64_t offset = 0;
+    for (size_t n = 0; n < frames.size(); ++n) {
+        for (const discgen_q_offset &change : description.q_offsets) {
+            if (change.from_lba == n) {
+                offset = change.offset;
+            }
+        }
+        const int64_t source = static_cast<int64_t>(n) + offset;
+        if (source >= 0 && source < static_cast<int64_t>(frames.size())) {
+            read[n] = frames[static_cast<size_t>(source)];
+        } else {
+            classify(&read[n]);
+        }
+    }
+    return read;
 }
 
 std::vector<uint8_t> discgen_image(const std::vector<discgen_frame> &frames, bool deinterleaved,

@@ -8,12 +8,20 @@
 //   isrc_every N          an ISRC frame every N frames of a track with an ISRC (0: none)
 //   damage RATE           share of frames with one flipped Q bit (0 to 1)
 //   seed N                seed of the damage and of the noise in the other channels
-//   track ISRC|- [pregap M:SS.FF] length M:SS.FF
+//   track ISRC|- [pregap M:SS.FF] length M:SS.FF [control N]
 //   leadout M:SS.FF       length of the lead-out written to the image
-//   at LBA crc_error|data_error|mcn|isrc|mode N
+//   at LBA crc_error|data_error|mode N
 //                         this sector's frame instead of the usual one
+//   at LBA isrc|mcn [CODE]
+//                         an ISRC or catalog frame, of the usual code or of
+//                         CODE, which may hold any character the Q channel
+//                         can carry (digits '0'-'?', ISRC letters '0'-'o')
+//   at LBA abs M:SS.FF    a position frame that names the wrong time
 //   at LBA q HEX*12       this sector's Q bytes, exactly
-// The image starts at LBA 0, absolute time 00:02.00.
+//   q_offset N [from LBA] from read sector LBA on (0 if not given), the drive
+//                         returns the Q of the sector N further on
+// LBA may be a range, FIRST-LAST. Times run to 99:59.74 at most. The image
+// starts at LBA 0, absolute time 00:02.00.
 #pragma once
 
 #include <cstdint>
@@ -25,12 +33,20 @@ struct discgen_track {
     std::string isrc; // empty: none
     uint32_t pregap;  // frames of index 0 before index 1
     uint32_t length;  // frames of index 1
+    int control = -1; // CONTROL nibble; -1: the disc's
 };
 
 struct discgen_override {
-    std::string kind; // crc_error, data_error, mcn, isrc, mode, q
+    std::string kind; // crc_error, data_error, mcn, isrc, abs, mode, q
+    std::string code; // mcn, isrc: the code carried; empty for the usual one
+    uint32_t abs = 0; // abs: the time the position frame names, in frames
     int mode = 0;
     uint8_t q[12] = {};
+};
+
+struct discgen_q_offset {
+    uint32_t from_lba = 0;
+    int offset = 0;
 };
 
 struct discgen_description {
@@ -43,6 +59,7 @@ struct discgen_description {
     std::vector<discgen_track> tracks;
     uint32_t leadout = 0;
     std::map<uint32_t, discgen_override> overrides;
+    std::vector<discgen_q_offset> q_offsets;
 };
 
 // What a frame is, as a decoder must see it.

@@ -1,0 +1,104 @@
+#include "report/writers.h"
+
+#include <nlohmann/json.hpp>
+
+namespace report {
+
+namespace {
+
+// Keys in the order the manual page lists them.
+using json = nlohmann::ordered_json;
+
+template <typename T> json or_null(const std::optional<T> &value) {
+    return value ? json(*value) : json(nullptr);
+}
+
+json code_json(const code_seen &c, const char *name) {
+    json out = {{name, c.code},
+                {"frames", c.frames},
+                {"first_lba", c.first_lba},
+                {"last_lba", c.last_lba},
+                {"valid", c.validity == code_validity::valid},
+                {"placeholder", c.validity == code_validity::placeholder}};
+    if (c.kind != code_kind::own) {
+        out["kind"] = kind_name(c.kind);
+    }
+    return out;
+}
+
+json codes_json(const std::vector<code_seen> &codes, const char *name) {
+    json out = json::array();
+    for (const code_seen &c : codes) {
+        out.push_back(code_json(c, name));
+    }
+    return out;
+}
+
+} // namespace
+
+std::string json_report(const disc_report &r) {
+    json out;
+    out["program"] = "qscan-report";
+    out["version"] = QSCAN_VERSION;
+    out["source"] = r.from_raw ? "raw" : "code_lines";
+    out["sectors"] = r.from_raw ? json(r.sectors) : json(nullptr);
+    out["frames"] = r.from_raw ? json{{"good", r.frames.good},
+                                      {"crc_error", r.frames.crc_error},
+                                      {"data_error", r.frames.data_error},
+                                      {"unknown_mode", r.frames.unknown_mode},
+                                      {"all_zero", r.frames.all_zero}}
+                               : json(nullptr);
+    if (r.mcn) {
+        const code_seen &v = r.mcn->value;
+        out["mcn"] = {{"value", v.code},
+                      {"frames", v.frames},
+                      {"first_lba", v.first_lba},
+                      {"last_lba", v.last_lba},
+                      {"check_digit_valid", r.mcn->check_digit_valid},
+                      {"placeholder", v.validity == code_validity::placeholder},
+                      {"others", codes_json(r.mcn->others, "mcn")}};
+    } else {
+        out["mcn"] = nullptr;
+    }
+    json tracks = json::array();
+    for (const track_report &t : r.tracks) {
+        json track = {{"number", t.number},
+                      {"control", or_null(t.control)},
+                      {"index00_lba", or_null(t.index00_lba)},
+                      {"index01_lba", or_null(t.index01_lba)},
+                      {"isrc", t.isrc ? json(t.isrc->code) : json(nullptr)},
+                      {"isrc_frames", t.isrc ? t.isrc->frames : 0},
+                      {"isrc_valid", t.isrc ? json(t.isrc->validity == code_validity::valid)
+                                            : json(nullptr)},
+                      {"isrc_first_lba", t.isrc ? json(t.isrc->first_lba) : json(nullptr)},
+                      {"isrc_last_lba", t.isrc ? json(t.isrc->last_lba) : json(nullptr)},
+                      {"other_isrcs", codes_json(t.other_isrcs, "isrc")},
+                      {"pause_isrcs", codes_json(t.pause_isrcs, "isrc")},
+                      {"damaged", or_null(t.damaged)}};
+        tracks.push_back(track);
+    }
+    out["tracks"] = tracks;
+    out["leadout_lba"] = or_null(r.leadout_lba);
+    if (r.from_raw) {
+        json slips = json::array();
+        for (const slip &s : r.drive.slips) {
+            slips.push_back({{"lba", s.sector}, {"offset", s.offset}});
+        }
+        out["drive"] = {{"q_offset", or_null(r.drive.q_offset)},
+                        {"q_offset_share", r.drive.q_offset_share},
+                        {"position_frames", r.drive.position_frames},
+                        {"slips", slips},
+                        {"usable_q", r.drive.usable_q}};
+    } else {
+        out["drive"] = nullptr;
+    }
+    json findings = json::array();
+    for (const finding &f : r.findings) {
+        findings.push_back(
+            {{"kind", f.kind}, {"track", f.track ? json(f.track) : json(nullptr)}, {"text", f.text}});
+    }
+    out["findings"] = findings;
+    return out.dump(2) + "\n";
+}
+
+} // namespace report

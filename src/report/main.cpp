@@ -1,0 +1,154 @@
+// qscan-report [--json | --cue [--cue-file NAME]] [FILE...]
+//
+// Reads qscan's output and says which ISRC each track carries, whether the
+// codes and the drive can be trusted. Exit status: 0 no findings, 1
+// findings, 2 a usage error or input it cannot read.
+#include "report/input.h"
+#include "report/writers.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+#ifdef _WIN32
+#include <io.h>
+#define stderr_is_terminal() _isatty(_fileno(stderr))
+#else
+#include <unistd.h>
+#define stderr_is_terminal() isatty(STDERR_FILENO)
+#endif
+
+namespace {
+
+constexpr int EXIT_FINDINGS = 1;
+constexpr int EXIT_UNREADABLE = 2;
+
+// One status line on a terminal's standard error, redrawn a few times a
+// second while a live scan comes in.
+class progress_line {
+  public:
+    explicit progress_line(const report::analysis &analysis)
+        : analysis_(analysis), shown_(stderr_is_terminal() != 0),
+          start_(std::chrono::steady_clock::now()), last_(start_) {}
+
+    void update() {
+        if (!shown_) {
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(250)) {
+            return;
+        }
+        last_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        const uint64_t sectors = analysis_.sectors();
+        std::fprintf(stderr, "\r%-79s\r", "");
+        std::fprintf(stderr, "%llu sectors (%s), track %d, %zu ISRCs, %.0f sectors/s",
+                     static_cast<unsigned long long>(sectors), report::duration(sectors).c_str(),
+                     analysis_.current_track(), analysis_.isrcs_found(),
+                     seconds > 0 ? sectors / seconds : 0.0);
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+    void clear() {
+        if (drawn_) {
+            std::fprintf(stderr, "\r%-79s\r", "");
+            std::fflush(stderr);
+        }
+    }
+
+  private:
+    const report::analysis &analysis_;
+    bool shown_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point start_, last_;
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    CLI::App app{"Reads qscan's output and tells which ISRC each track carries, and whether the "
+                 "codes and the drive can be trusted.",
+                 "qscan-report"};
+    std::vector<std::string> files;
+    bool json = false, cue = false;
+    std::string cue_file = "disc.bin";
+    app.add_option("FILE", files,
+                   "qscan's output (qscan -r gives the full evidence); standard input when no "
+                   "FILE is named or FILE is -. Several files are read in order, as one scan.");
+    auto *json_flag = app.add_flag("--json", json, "print the report as JSON");
+    auto *cue_flag = app.add_flag("--cue", cue, "print a CUE sheet for an image of the scanned sectors");
+    app.add_option("--cue-file", cue_file, "the image file the CUE sheet names (default disc.bin)")
+        ->needs(cue_flag);
+    json_flag->excludes(cue_flag);
+    app.set_version_flag("--version", std::string("qscan-report ") + QSCAN_VERSION);
+    app.footer("Exit status: 0 for a report with no findings, 1 for a report with findings, 2 "
+               "for a usage error or input that cannot be read.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp &e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion &e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError &e) {
+        app.exit(e);
+        return EXIT_UNREADABLE;
+    }
+    if (cue_file.empty() || cue_file.find_first_of("\"\r\n") != std::string::npos) {
+        std::cerr << "qscan-report: --cue-file: a file name without quotes or line ends\n";
+        return EXIT_UNREADABLE;
+    }
+    if (files.empty()) {
+        files.push_back("-");
+    }
+
+    report::analysis analysis;
+    progress_line progress(analysis);
+    for (const std::string &name : files) {
+        const bool standard_input = name == "-";
+        FILE *file = standard_input ? stdin : std::fopen(name.c_str(), "rb");
+        if (file == nullptr) {
+            progress.clear();
+            std::cerr << "qscan-report: " << name << ": cannot be opened\n";
+            return EXIT_UNREADABLE;
+        }
+        const std::string error = report::read_qscan_output(
+            file, standard_input ? "(standard input)" : name, analysis, [&] { progress.update(); });
+        if (!standard_input) {
+            std::fclose(file);
+        }
+        if (!error.empty()) {
+            progress.clear();
+            std::cerr << "qscan-report: " << error << "\n";
+            return EXIT_UNREADABLE;
+        }
+    }
+    progress.clear();
+    if (analysis.empty()) {
+        std::cerr << "qscan-report: the drive returned nothing: its first read failed (no disc, "
+                     "or a drive that refuses raw P-W sub-channel reads)\n";
+        return EXIT_UNREADABLE;
+    }
+
+    const report::disc_report result = analysis.finish();
+    if (cue) {
+        const std::string sheet = report::cue_sheet(result, cue_file);
+        if (sheet.empty()) {
+            std::cerr << (result.from_raw
+                              ? "qscan-report: no track layout (no position frame could be "
+                                "read): no CUE sheet\n"
+                              : "qscan-report: a CUE sheet needs the raw lines of qscan -r\n");
+            return EXIT_UNREADABLE;
+        }
+        std::cout << sheet;
+    } else if (json) {
+        std::cout << report::json_report(result);
+    } else {
+        std::cout << report::text_report(result);
+    }
+    std::cout.flush();
+    return result.findings.empty() ? 0 : EXIT_FINDINGS;
+}

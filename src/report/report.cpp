@@ -1,0 +1,105 @@
+#include "report/report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace report {
+
+namespace {
+
+bool all_zeros(const std::string &code) {
+    return std::all_of(code.begin(), code.end(), [](char c) { return c == '0'; });
+}
+
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool is_letter(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+
+} // namespace
+
+code_validity isrc_validity(const std::string &isrc) {
+    if (isrc.size() == 12 && all_zeros(isrc)) {
+        return code_validity::placeholder;
+    }
+    if (isrc.size() != 12) {
+        return code_validity::invalid;
+    }
+    for (size_t n = 0; n < 12; ++n) {
+        const char c = isrc[n];
+        const bool ok = n < 2 ? is_letter(c) : n < 5 ? is_letter(c) || is_digit(c) : is_digit(c);
+        if (!ok) {
+            return code_validity::invalid;
+        }
+    }
+    return code_validity::valid;
+}
+
+bool mcn_check_digit_holds(const std::string &mcn) {
+    if (mcn.size() != 13 || !std::all_of(mcn.begin(), mcn.end(), is_digit)) {
+        return false;
+    }
+    // Places 1, 3, ..., 11 weigh 1, places 2, 4, ..., 12 weigh 3.
+    int sum = 0;
+    for (int n = 0; n < 12; ++n) {
+        sum += (mcn[n] - '0') * (n % 2 == 0 ? 1 : 3);
+    }
+    return (10 - sum % 10) % 10 == mcn[12] - '0';
+}
+
+code_validity mcn_validity(const std::string &mcn) {
+    if (mcn.size() == 13 && all_zeros(mcn)) {
+        return code_validity::placeholder;
+    }
+    return mcn.size() == 13 && std::all_of(mcn.begin(), mcn.end(), is_digit)
+               ? code_validity::valid
+               : code_validity::invalid;
+}
+
+std::string grouped_isrc(const std::string &isrc) {
+    if (isrc.size() != 12) {
+        return isrc;
+    }
+    std::string out;
+    for (size_t n = 0; n < 12; ++n) {
+        if (n == 2 || n == 5 || n == 7) {
+            out += '-';
+        }
+        out += isrc[n];
+    }
+    return out;
+}
+
+const char *kind_name(code_kind kind) {
+    switch (kind) {
+    case code_kind::own:
+        return "own";
+    case code_kind::carried_over:
+        return "carried_over";
+    case code_kind::early:
+        return "early";
+    case code_kind::conflicting:
+        break;
+    }
+    return "conflicting";
+}
+
+std::string duration(uint64_t frames) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02llu:%02llu.%02llu",
+                  static_cast<unsigned long long>(frames / 75 / 60),
+                  static_cast<unsigned long long>(frames / 75 % 60),
+                  static_cast<unsigned long long>(frames % 75));
+    return text;
+}
+
+std::string disc_time(int64_t lba) {
+    const int64_t frames = lba + 150;
+    return frames < 0 ? "-" + duration(static_cast<uint64_t>(-frames))
+                      : duration(static_cast<uint64_t>(frames));
+}
+
+} // namespace report

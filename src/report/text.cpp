@@ -1,0 +1,200 @@
+#include "report/writers.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace report {
+
+namespace {
+
+constexpr size_t WIDTH = 80;
+constexpr size_t NOTES_COLUMN = 61; // where the table's last column begins
+
+std::string percent(double share, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f%%", decimals, 100.0 * share);
+    return text;
+}
+
+std::string counted(uint64_t n, const char *one, const char *many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Words of text in lines of at most WIDTH columns, the first starting at
+// column first, the rest indented by indent.
+std::string wrapped(const std::string &text, size_t first, size_t indent) {
+    std::istringstream words(text);
+    std::string word, out;
+    size_t column = first;
+    bool start = true;
+    while (words >> word) {
+        if (!start && column + 1 + word.size() > WIDTH) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+            start = true;
+        }
+        if (!start) {
+            out += " ";
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        start = false;
+    }
+    return out;
+}
+
+std::string shown_isrc(const code_seen &code) {
+    return code.validity == code_validity::placeholder ? "000000000000 (0s)"
+                                                       : grouped_isrc(code.code);
+}
+
+std::string whose(code_kind kind, bool pause) {
+    switch (kind) {
+    case code_kind::own:
+        return "its own";
+    case code_kind::carried_over:
+        return "carried over from the track before";
+    case code_kind::early:
+        return pause ? "its own, early" : "the next track's, early";
+    case code_kind::conflicting:
+        break;
+    }
+    return "conflicting";
+}
+
+std::string track_notes(const track_report &t) {
+    std::vector<std::string> notes;
+    if (t.index00_lba && t.index01_lba) {
+        notes.push_back("pause " + duration(static_cast<uint64_t>(*t.index01_lba - *t.index00_lba)));
+    }
+    if (t.control && (*t.control & 4) != 0) {
+        notes.push_back("data track");
+    }
+    if (t.isrc && t.isrc->validity != code_validity::valid) {
+        notes.push_back(t.isrc->validity == code_validity::invalid ? "invalid" : "placeholder");
+    }
+    const size_t others = t.other_isrcs.size() + t.pause_isrcs.size();
+    if (others > 0) {
+        notes.push_back(counted(others, "other code", "other codes"));
+    }
+    std::string text;
+    for (const std::string &note : notes) {
+        text += (text.empty() ? "" : "; ") + note;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string text_report(const disc_report &r) {
+    std::string out = std::string("qscan-report ") + QSCAN_VERSION + "\n";
+    char line[256];
+    if (r.from_raw) {
+        const uint64_t damaged = r.frames.crc_error + r.frames.data_error;
+        out += "Disc      " + counted(r.sectors, "sector", "sectors") + " read, " +
+               duration(r.sectors) + " of disc time\n";
+        out += "Frames    " +
+               wrapped(std::to_string(r.frames.good) + " good, " +
+                           counted(r.frames.crc_error, "CRC error", "CRC errors") + ", " +
+                           counted(r.frames.data_error, "data error", "data errors") + ", " +
+                           counted(r.frames.unknown_mode, "unknown mode", "unknown modes") + ": " +
+                           percent(static_cast<double>(damaged) / r.sectors, 2) + " damaged",
+                       10, 10) +
+               "\n";
+    } else {
+        out += wrapped("From ISRC and catalog lines only: damage counts, track starts and the "
+                       "drive check need the raw lines of qscan -r.",
+                       0, 0) +
+               "\n";
+    }
+    if (r.mcn) {
+        const code_seen &v = r.mcn->value;
+        std::string verdict = v.validity == code_validity::placeholder ? "an all-zero placeholder"
+                              : v.validity == code_validity::invalid   ? "not all digits"
+                              : r.mcn->check_digit_valid               ? "check digit holds"
+                                                                       : "check digit fails";
+        std::string text = v.code + " on " + counted(v.frames, "frame", "frames") + ", " + verdict;
+        for (const code_seen &other : r.mcn->others) {
+            text += "; also " + other.code + " on " + counted(other.frames, "frame", "frames");
+        }
+        out += "MCN       " + wrapped(text, 10, 10) + "\n";
+    } else {
+        out += "MCN       none\n";
+    }
+    if (r.from_raw) {
+        const drive_report &d = r.drive;
+        std::string text;
+        if (!d.usable_q) {
+            text = "no usable Q through raw P-W: try another drive, or one on another interface";
+        } else if (d.q_offset) {
+            text = "Q offset " + std::to_string(*d.q_offset) + " on " +
+                   percent(d.q_offset_share, 1) + " of " +
+                   counted(d.position_frames, "position frame", "position frames") + ", " +
+                   (d.slips.empty() ? std::string("no slips")
+                                    : counted(d.slips.size(), "slip", "slips"));
+        }
+        out += "Drive     " + wrapped(text, 10, 10) + "\n";
+        if (r.leadout_lba) {
+            out += "Lead-out  LBA " + std::to_string(*r.leadout_lba) + " (" +
+                   disc_time(*r.leadout_lba) + ")\n";
+        }
+    }
+
+    out += "\n";
+    if (r.tracks.empty()) {
+        out += r.from_raw ? "No track layout: no position frame could be read.\n"
+                          : "No ISRC or catalog line names a track.\n";
+    } else {
+        std::snprintf(line, sizeof line, "%5s  %-9s %8s  %-15s  %6s  %7s  %s\n", "Track", "Start",
+                      "LBA", "ISRC", "Frames", "Damaged", "Notes");
+        out += line;
+        for (const track_report &t : r.tracks) {
+            const std::string isrc = t.isrc ? shown_isrc(*t.isrc) : "none";
+            const std::string start = t.index01_lba ? disc_time(*t.index01_lba) : "-";
+            const std::string lba = t.index01_lba ? std::to_string(*t.index01_lba) : "-";
+            const std::string damaged = t.damaged ? std::to_string(*t.damaged) : "-";
+            std::snprintf(line, sizeof line, "%5d  %-9s %8s  %-15s  %6u  %7s", t.number,
+                          start.c_str(), lba.c_str(), isrc.c_str(), t.isrc ? t.isrc->frames : 0,
+                          damaged.c_str());
+            const std::string notes = track_notes(t);
+            out += line;
+            if (!notes.empty()) {
+                out += "  " + wrapped(notes, NOTES_COLUMN, NOTES_COLUMN);
+            }
+            out += "\n";
+        }
+    }
+
+    // Every code that is not a track's own, with where it lies.
+    std::string codes;
+    for (const track_report &t : r.tracks) {
+        for (const bool pause : {true, false}) {
+            for (const code_seen &c : pause ? t.pause_isrcs : t.other_isrcs) {
+                const std::string text =
+                    "track " + std::to_string(t.number) + ": " + shown_isrc(c) + " on " +
+                    counted(c.frames, "frame", "frames") + (pause ? " of its pause" : "") +
+                    ", LBA " + std::to_string(c.first_lba) +
+                    (c.last_lba != c.first_lba ? "-" + std::to_string(c.last_lba) : "") + ": " +
+                    whose(c.kind, pause);
+                codes += "  " + wrapped(text, 2, 4) + "\n";
+            }
+        }
+    }
+    if (!codes.empty()) {
+        out += "\nOther codes\n" + codes;
+    }
+
+    out += "\n";
+    if (r.findings.empty()) {
+        out += "No findings.\n";
+    } else {
+        out += "Findings\n";
+        for (const finding &f : r.findings) {
+            out += "  " + wrapped(f.text, 2, 4) + "\n";
+        }
+    }
+    return out;
+}
+
+} // namespace report

@@ -1,0 +1,20 @@
+// The three forms of qscan-report's answer: a report for people that fits
+// 80 columns, a CUE sheet for a single-file image of the scanned sectors,
+// and JSON for scripts.
+#pragma once
+
+#include "report/report.h"
+
+#include <string>
+
+namespace report {
+
+std::string text_report(const disc_report &r);
+
+// "" when the disc has no layout to write (no position frame was read, or
+// the input had no raw lines).
+std::string cue_sheet(const disc_report &r, const std::string &image_name);
+
+std::string json_report(const disc_report &r);
+
+} // namespace report
