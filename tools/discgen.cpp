@@ -341,9 +341,10 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
     std::vector<discgen_frame> frames;
     uint32_t abs = DISC_START_FRAMES;
 
-    auto emit = [&](int track, int index, uint32_t rel, const std::string &isrc, int track_control) {
-        const uint8_t control = static_cast<uint8_t>(
-            (track_control >= 0 ? track_control : description.control) << 4);
+    auto emit = [&](int track, int index, uint32_t rel, const std::string &isrc,
+                    int track_control) {
+        const uint8_t control =
+            static_cast<uint8_t>((track_control >= 0 ? track_control : description.control) << 4);
         const uint32_t lba = static_cast<uint32_t>(frames.size());
         discgen_frame frame{};
         uint8_t *q = frame.q;

@@ -17,6 +17,10 @@ constexpr size_t MAX_DISTINCT_OFFSETS = 256;
 constexpr size_t MAX_DISTINCT_STARTS = 32;
 constexpr size_t MAX_TAIL = 256;
 
+// Code lines of a part that may have been read before the first position
+// frame of the next: a few frames' worth, and ISRC frames are rare.
+constexpr size_t LINES_IN_DOUBT = 16;
+
 int64_t frames_of(const msf &time) {
     return (static_cast<int64_t>(time.m) * MSF_SECONDS_PER_MINUTE + time.s) * FRAMES_PER_SECOND +
            time.f;
@@ -67,16 +71,16 @@ using code_groups = std::map<std::string, code_group>;
 // A track while its codes are sorted out.
 struct track_work {
     track_report out;
-    int64_t begin = 0;                  // its first sector, pause included
-    int64_t start = 0;                  // where index 01 begins, or is thought to
-    int64_t end = INT64_MAX;            // the sector after its last
-    code_groups body, pause;            // codes in its index 01 and later parts, and in its pause
-    std::optional<std::string> code;    // the code that is its own
+    int64_t begin = 0;               // its first sector, pause included
+    int64_t start = 0;               // where index 01 begins, or is thought to
+    int64_t end = INT64_MAX;         // the sector after its last
+    code_groups body, pause;         // codes in its index 01 and later parts, and in its pause
+    std::optional<std::string> code; // the code that is its own
 };
 
-std::optional<std::string> majority(const code_groups &groups,
-                                    const std::function<bool(const std::string &,
-                                                             const code_group &)> &skip) {
+std::optional<std::string>
+majority(const code_groups &groups,
+         const std::function<bool(const std::string &, const code_group &)> &skip) {
     std::optional<std::string> best;
     const code_group *best_group = nullptr;
     for (const auto &[code, group] : groups) {
@@ -115,9 +119,8 @@ void decide_codes(std::vector<track_work> &tracks) {
     const size_t count = tracks.size();
     std::vector<std::optional<std::string>> plain(count);
     for (size_t i = 0; i < count; ++i) {
-        plain[i] = majority(tracks[i].body, [](const std::string &, const code_group &) {
-            return false;
-        });
+        plain[i] =
+            majority(tracks[i].body, [](const std::string &, const code_group &) { return false; });
     }
     auto near_start = [](const track_work &t, const code_group &g) {
         return g.last_lba < t.start + NEAR_BOUNDARY_FRAMES;
@@ -129,7 +132,7 @@ void decide_codes(std::vector<track_work> &tracks) {
                          int step) -> std::optional<std::string> {
         const int64_t j = static_cast<int64_t>(i) + step;
         return j < 0 || j >= static_cast<int64_t>(count) ? std::nullopt
-                                                          : codes[static_cast<size_t>(j)];
+                                                         : codes[static_cast<size_t>(j)];
     };
     for (size_t i = 0; i < count; ++i) {
         track_work &t = tracks[i];
@@ -159,7 +162,7 @@ void decide_codes(std::vector<track_work> &tracks) {
             t.out.other_isrcs.push_back(seen(code, group, kind));
         }
         for (const auto &[code, group] : t.pause) {
-            const code_kind kind = code == t.code    ? code_kind::early
+            const code_kind kind = code == t.code     ? code_kind::early
                                    : code == previous ? code_kind::carried_over
                                                       : code_kind::conflicting;
             t.out.pause_isrcs.push_back(seen(code, group, kind));
@@ -209,13 +212,13 @@ void code_findings(disc_report &r) {
             all.push_back(&c);
         }
         for (const code_seen *c : all) {
-            if (c->kind == code_kind::conflicting) {
-                const bool in_pause = c >= t.pause_isrcs.data() &&
-                                      c < t.pause_isrcs.data() + t.pause_isrcs.size();
+            // A code that cannot be right is reported as that, conflict or not.
+            if (c->kind == code_kind::conflicting && c->validity == code_validity::valid) {
+                const bool in_pause =
+                    c >= t.pause_isrcs.data() && c < t.pause_isrcs.data() + t.pause_isrcs.size();
                 add_finding(r, "conflicting_isrc", t.number,
                             at + isrc_shown(c->code) + " on " + frames_text(c->frames) +
-                                (in_pause ? " of its pause" : "") + " (" + lba_range(*c) +
-                                ") is " +
+                                (in_pause ? " of its pause" : "") + " (" + lba_range(*c) + ") is " +
                                 (t.isrc ? "not its own " + isrc_shown(t.isrc->code)
                                         : "no neighbour's code") +
                                 ": compare with the master's code list");
@@ -264,9 +267,9 @@ void drive_findings(disc_report &r) {
         add_finding(r, "no_usable_q", 0,
                     std::string("disc: this drive returns no usable Q through raw P-W (") + share +
                         " of frames damaged" +
-                        (r.frames.all_zero > 0 ? ", " + std::to_string(r.frames.all_zero) +
-                                                     " of them all zero"
-                                               : "") +
+                        (r.frames.all_zero > 0
+                             ? ", " + std::to_string(r.frames.all_zero) + " of them all zero"
+                             : "") +
                         "): try another drive, or a drive on another interface");
         return;
     }
@@ -279,8 +282,9 @@ void drive_findings(disc_report &r) {
     }
     for (const slip &s : d.slips) {
         add_finding(r, "q_slip", 0,
-                    "disc: at sector " + std::to_string(s.sector) + " the drive's Q offset goes from " +
-                        std::to_string(s.previous) + " to " + std::to_string(s.offset) +
+                    "disc: at sector " + std::to_string(s.sector) +
+                        " the drive's Q offset goes from " + std::to_string(s.previous) + " to " +
+                        std::to_string(s.offset) +
                         ": the drive lost its place; codes near it may be misplaced");
     }
     if (r.sectors > 0 && static_cast<double>(damaged) / r.sectors > DAMAGE_FINDING_SHARE) {
@@ -290,6 +294,40 @@ void drive_findings(disc_report &r) {
                         std::to_string(static_cast<int>(DAMAGE_FINDING_SHARE * 100)) +
                         "%): clean the disc, or try another drive");
     }
+}
+
+// The tracks of the layout: where each index 01 began by most of its trusted
+// frames' own times, where its pause began, and its CONTROL.
+std::vector<track_work> layout_tracks(const std::map<int, std::map<int, index_stats>> &layout) {
+    std::vector<track_work> tracks;
+    for (const auto &[number, indices] : layout) {
+        if (number < 1 || number > 99) {
+            continue;
+        }
+        track_work t;
+        t.out.number = number;
+        std::map<int64_t, uint32_t> starts;
+        uint32_t controls[16] = {};
+        for (const auto &[index, stats] : indices) {
+            for (const auto &[start, n] : stats.starts) {
+                starts[start] += n;
+            }
+            for (int c = 0; c < 16; ++c) {
+                controls[c] += stats.controls[c];
+            }
+        }
+        t.out.index01_lba = most_common(starts);
+        const auto pause = indices.find(0);
+        if (pause != indices.end() &&
+            (!t.out.index01_lba || pause->second.min_lba < *t.out.index01_lba)) {
+            t.out.index00_lba = pause->second.min_lba;
+        }
+        t.out.control = static_cast<int>(std::max_element(controls, controls + 16) - controls);
+        t.start = t.out.index01_lba.value_or(t.out.index00_lba.value_or(0));
+        t.begin = t.out.index00_lba.value_or(t.start);
+        tracks.push_back(t);
+    }
+    return tracks;
 }
 
 } // namespace
@@ -321,7 +359,8 @@ void analysis::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
         break;
     case 2: {
         ++frames_.good;
-        const code_occurrence at{std::string(frame.catalog.mcn, 13), sector, frame.catalog.abs_f};
+        const code_occurrence at{std::string(frame.catalog.mcn, 13), sector, frame.catalog.abs_f,
+                                 0};
         catalog_stats &stats = catalogs_[at.code];
         if (stats.frames++ == 0) {
             stats.first = at;
@@ -331,7 +370,12 @@ void analysis::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
     }
     case 3:
         ++frames_.good;
-        add_recording(sector, frame);
+        frame_codes_.tail.push_back(
+            {std::string(frame.recording.isrc, 12), sector, frame.recording.abs_f, 0});
+        distinct_isrcs_.insert(frame_codes_.tail.back().code);
+        if (frame_codes_.tail.size() >= MAX_TAIL) {
+            frame_codes_.settle(0);
+        }
         break;
     default:
         ++frames_.unknown_mode;
@@ -345,7 +389,7 @@ void analysis::add_position(uint64_t sector, const subq &frame) {
     const int64_t offset = lba - static_cast<int64_t>(sector);
     ++position_frames_;
     count_capped(offset_counts_, offset, MAX_DISTINCT_OFFSETS);
-    const position_sample sample{sector, lba, p.track, p.index, frame.mode_control & 0x0F,
+    const position_sample sample{sector,          lba, p.track, p.index, frame.mode_control & 0x0F,
                                  frames_of(p.rel)};
     if (run_length_ > 0 && offset == run_offset_) {
         if (++run_length_ == 2) {
@@ -359,14 +403,10 @@ void analysis::add_position(uint64_t sector, const subq &frame) {
     }
     // Codes read since the last position frame lie in this part when it
     // goes on; between two parts they are placed one by one at the end.
-    if (p.track == segment_track_ && p.index == segment_index_) {
-        fold_tail();
+    if (p.track == frame_codes_.track && p.index == frame_codes_.index) {
+        frame_codes_.settle(0);
     } else {
-        boundary_.insert(boundary_.end(), tail_.begin(), tail_.end());
-        tail_.clear();
-        close_run();
-        segment_track_ = p.track;
-        segment_index_ = p.index;
+        frame_codes_.new_part(p.track, p.index);
     }
 }
 
@@ -386,128 +426,104 @@ void analysis::trust(const position_sample &sample) {
     }
 }
 
-void analysis::add_recording(uint64_t sector, const subq &frame) {
-    tail_.push_back({std::string(frame.recording.isrc, 12), sector, frame.recording.abs_f});
-    distinct_isrcs_.insert(tail_.back().code);
-    if (tail_.size() >= MAX_TAIL) {
-        fold_tail();
-    }
-}
-
-void analysis::fold_tail() {
-    for (const code_occurrence &at : tail_) {
-        if (open_run_ && open_run_->first.code == at.code) {
-            open_run_->last = at;
-            ++open_run_->frames;
+void code_stream::settle(size_t keep) {
+    const size_t settled = tail.size() > keep ? tail.size() - keep : 0;
+    for (size_t i = 0; i < settled; ++i) {
+        const code_occurrence &at = tail[i];
+        if (open && open->first.code == at.code) {
+            open->last = at;
+            ++open->frames;
         } else {
-            close_run();
-            open_run_ = code_run{at, at, 1};
+            if (open) {
+                runs.push_back(*open);
+            }
+            open = code_run{at, at, 1};
         }
     }
-    tail_.clear();
+    tail.erase(tail.begin(), tail.begin() + static_cast<long>(settled));
 }
 
-void analysis::close_run() {
-    if (open_run_) {
-        runs_.push_back(*open_run_);
-        open_run_.reset();
+void code_stream::new_part(int new_track, int new_index) {
+    single.insert(single.end(), tail.begin(), tail.end());
+    tail.clear();
+    if (open) {
+        runs.push_back(*open);
+        open.reset();
     }
+    track = new_track;
+    index = new_index;
+}
+
+void code_stream::end() {
+    new_part(track, index);
 }
 
 void analysis::add_code_line(bool catalog, const timing &position, const std::string &code) {
     ++code_lines_;
     const int64_t lba = lba_of(position.abs);
+    // The running relative time counts from the last position frame: from
+    // index 01 on, from where the track began.
+    if (position.index >= 1) {
+        count_capped(line_starts_[position.track], lba - frames_of(position.rel),
+                     MAX_DISTINCT_STARTS);
+    } else if (line_pauses_.count(position.track) == 0 || lba < line_pauses_[position.track]) {
+        line_pauses_[position.track] = lba;
+    }
     if (catalog) {
-        catalog_stats &stats = catalogs_[code];
+        catalog_stats &stats = line_catalogs_[code];
         if (stats.frames++ == 0) {
             stats.first_lba = lba;
         }
         stats.last_lba = lba;
-    } else {
-        const int part = position.index == 0 ? 0 : 1;
-        line_group &group = line_codes_[{position.track, part, code}];
-        if (group.frames++ == 0) {
-            group.first_lba = lba;
-        }
-        group.last_lba = lba;
-        distinct_isrcs_.insert(code);
+        return;
     }
-    line_track_ = position.track;
-    // The running relative time counts from the last position frame: in
-    // index 01 and on, where the track began.
-    if (position.index >= 1) {
-        count_capped(line_starts_[position.track], lba - frames_of(position.rel),
-                     MAX_DISTINCT_STARTS);
-    } else {
-        line_starts_[position.track];
+    if (position.track != line_codes_.track || position.index != line_codes_.index) {
+        line_codes_.new_part(position.track, position.index);
     }
+    line_codes_.tail.push_back({code, 0, 0, lba});
+    line_codes_.settle(LINES_IN_DOUBT);
+    distinct_isrcs_.insert(code);
 }
 
 disc_report analysis::finish() {
     disc_report r;
     r.from_raw = has_raw();
     std::vector<track_work> tracks;
-    std::function<int64_t(const code_occurrence &)> place = [](const code_occurrence &) {
-        return int64_t{0};
+    const code_stream &codes = r.from_raw ? frame_codes_ : line_codes_;
+    frame_codes_.end();
+    line_codes_.end();
+
+    // The drive's offset at a read sector: that of the trusted run it lies
+    // in, or the first one's before any.
+    auto offset_at = [this](uint64_t sector) -> int64_t {
+        if (timeline_.empty()) {
+            return 0;
+        }
+        auto after = std::upper_bound(
+            timeline_.begin(), timeline_.end(), sector,
+            [](uint64_t s, const offset_segment &seg) { return s < seg.from_sector; });
+        return after == timeline_.begin() ? timeline_.front().offset : (after - 1)->offset;
+    };
+    // A code frame lies where its read sector and the drive's offset put it,
+    // moved to the nearest sector that carries its frame number; a code line
+    // where qscan's running position put it.
+    auto place = [&](const code_occurrence &at) {
+        if (!r.from_raw) {
+            return at.lba;
+        }
+        const int64_t guess = static_cast<int64_t>(at.sector) + offset_at(at.sector);
+        int64_t d = floor_mod(at.abs_f - (guess + DISC_START_FRAMES), FRAMES_PER_SECOND);
+        if (d > FRAMES_PER_SECOND / 2) {
+            d -= FRAMES_PER_SECOND;
+        }
+        return guess + d;
     };
 
     if (r.from_raw) {
-        boundary_.insert(boundary_.end(), tail_.begin(), tail_.end());
-        tail_.clear();
-        close_run();
         r.sectors = sectors_;
         r.frames = frames_;
         r.damage = damage_;
-
-        // The drive's offset at a read sector: that of the trusted run it
-        // lies in, or the first one's before any.
-        auto offset_at = [this](uint64_t sector) -> int64_t {
-            if (timeline_.empty()) {
-                return 0;
-            }
-            auto after = std::upper_bound(
-                timeline_.begin(), timeline_.end(), sector,
-                [](uint64_t s, const offset_segment &seg) { return s < seg.from_sector; });
-            return after == timeline_.begin() ? timeline_.front().offset : (after - 1)->offset;
-        };
-        // A code frame lies where its read sector and the drive's offset put
-        // it, moved to the nearest sector that carries its frame number.
-        place = [offset_at](const code_occurrence &at) {
-            const int64_t guess = static_cast<int64_t>(at.sector) + offset_at(at.sector);
-            int64_t d = floor_mod(at.abs_f - (guess + DISC_START_FRAMES), FRAMES_PER_SECOND);
-            if (d > FRAMES_PER_SECOND / 2) {
-                d -= FRAMES_PER_SECOND;
-            }
-            return guess + d;
-        };
-
-        for (const auto &[number, indices] : layout_) {
-            if (number < 1 || number > 99) {
-                continue;
-            }
-            track_work t;
-            t.out.number = number;
-            std::map<int64_t, uint32_t> starts;
-            uint32_t controls[16] = {};
-            for (const auto &[index, stats] : indices) {
-                for (const auto &[start, n] : stats.starts) {
-                    starts[start] += n;
-                }
-                for (int c = 0; c < 16; ++c) {
-                    controls[c] += stats.controls[c];
-                }
-            }
-            t.out.index01_lba = most_common(starts);
-            const auto pause = indices.find(0);
-            if (pause != indices.end() &&
-                (!t.out.index01_lba || pause->second.min_lba < *t.out.index01_lba)) {
-                t.out.index00_lba = pause->second.min_lba;
-            }
-            t.out.control = static_cast<int>(std::max_element(controls, controls + 16) - controls);
-            t.start = t.out.index01_lba.value_or(t.out.index00_lba.value_or(0));
-            t.begin = t.out.index00_lba.value_or(t.start);
-            tracks.push_back(t);
-        }
+        tracks = layout_tracks(layout_);
         const auto leadout = layout_.find(TIMING_LEAD_OUT_TRACK);
         if (leadout != layout_.end()) {
             std::map<int64_t, uint32_t> starts;
@@ -520,35 +536,62 @@ disc_report analysis::finish() {
         }
         const int64_t scanned_end =
             static_cast<int64_t>(sectors_) + offset_at(sectors_ > 0 ? sectors_ - 1 : 0);
-        for (size_t i = 0; i < tracks.size(); ++i) {
-            tracks[i].end = i + 1 < tracks.size() ? tracks[i + 1].begin
-                                                  : r.leadout_lba.value_or(scanned_end);
+        if (!tracks.empty()) {
+            tracks.back().end = r.leadout_lba.value_or(scanned_end);
         }
-
-        // Every ISRC frame onto the track its position lies in.
-        auto track_at = [&tracks](int64_t lba) -> track_work * {
-            if (tracks.empty()) {
-                return nullptr;
+    } else {
+        // Without raw lines, the tracks are the ones the code lines name,
+        // and where they begin is what the running positions tell.
+        std::set<int> numbers;
+        for (const auto &[number, starts] : line_starts_) {
+            numbers.insert(number);
+        }
+        for (const auto &[number, lba] : line_pauses_) {
+            numbers.insert(number);
+        }
+        for (const int number : numbers) {
+            if (number < 1 || number > 99) {
+                continue;
             }
-            auto after = std::upper_bound(
-                tracks.begin(), tracks.end(), lba,
-                [](int64_t l, const track_work &t) { return l < t.begin; });
-            return after == tracks.begin() ? &tracks.front() : &*(after - 1);
-        };
-        auto add_code = [&](const std::string &code, uint32_t frames, int64_t first, int64_t last) {
-            track_work *t = track_at(first);
-            if (t != nullptr) {
-                (first < t->start ? t->pause : t->body)[code].add(frames, first, last);
-            }
-        };
-        for (const code_run &run : runs_) {
-            add_code(run.first.code, run.frames, place(run.first), place(run.last));
+            track_work t;
+            t.out.number = number;
+            const auto pause = line_pauses_.find(number);
+            const auto starts = line_starts_.find(number);
+            const std::optional<int64_t> start =
+                starts == line_starts_.end() ? std::nullopt : most_common(starts->second);
+            t.start = start.value_or(pause != line_pauses_.end() ? pause->second : 0);
+            t.begin = pause != line_pauses_.end() ? std::min(pause->second, t.start) : t.start;
+            tracks.push_back(t);
         }
-        for (const code_occurrence &at : boundary_) {
-            const int64_t lba = place(at);
-            add_code(at.code, 1, lba, lba);
-        }
+    }
+    for (size_t i = 0; i + 1 < tracks.size(); ++i) {
+        tracks[i].end = tracks[i + 1].begin;
+    }
 
+    // Every ISRC onto the track its position lies in.
+    auto track_at = [&tracks](int64_t lba) -> track_work * {
+        if (tracks.empty()) {
+            return nullptr;
+        }
+        auto after = std::upper_bound(tracks.begin(), tracks.end(), lba,
+                                      [](int64_t l, const track_work &t) { return l < t.begin; });
+        return after == tracks.begin() ? &tracks.front() : &*(after - 1);
+    };
+    auto add_code = [&](const std::string &code, uint32_t frames, int64_t first, int64_t last) {
+        track_work *t = track_at(first);
+        if (t != nullptr) {
+            (first < t->start ? t->pause : t->body)[code].add(frames, first, last);
+        }
+    };
+    for (const code_run &run : codes.runs) {
+        add_code(run.first.code, run.frames, place(run.first), place(run.last));
+    }
+    for (const code_occurrence &at : codes.single) {
+        const int64_t lba = place(at);
+        add_code(at.code, 1, lba, lba);
+    }
+
+    if (r.from_raw) {
         // Damaged frames per track, from their runs.
         for (track_work &t : tracks) {
             t.out.damaged = 0;
@@ -563,45 +606,7 @@ disc_report analysis::finish() {
                 }
             }
         }
-
-        drive_report &d = r.drive;
-        d.position_frames = position_frames_;
-        if (const auto usual = most_common(offset_counts_)) {
-            d.q_offset = *usual;
-            d.q_offset_share =
-                static_cast<double>(offset_counts_[*usual]) / static_cast<double>(position_frames_);
-        }
-        for (size_t i = 1; i < timeline_.size(); ++i) {
-            d.slips.push_back({timeline_[i].from_sector, timeline_[i].offset, timeline_[i - 1].offset});
-        }
-        const double damaged = static_cast<double>(frames_.crc_error + frames_.data_error);
-        d.usable_q = position_frames_ > 0 && damaged < UNUSABLE_Q_SHARE * sectors_ &&
-                     frames_.all_zero < UNUSABLE_Q_SHARE * sectors_;
-    } else {
-        // Without raw lines, the tracks are the ones the code lines name,
-        // and their starts are what the running positions tell.
-        for (const auto &[number, starts] : line_starts_) {
-            if (number < 1 || number > 99) {
-                continue;
-            }
-            track_work t;
-            t.out.number = number;
-            t.start = most_common(starts).value_or(INT64_MIN / 2);
-            t.begin = t.start;
-            tracks.push_back(t);
-        }
-        for (size_t i = 0; i + 1 < tracks.size(); ++i) {
-            tracks[i].end = tracks[i + 1].begin;
-        }
-        for (const auto &[key, group] : line_codes_) {
-            const auto &[number, part, code] = key;
-            for (track_work &t : tracks) {
-                if (t.out.number == number) {
-                    (part == 0 ? t.pause : t.body)[code].add(group.frames, group.first_lba,
-                                                            group.last_lba);
-                }
-            }
-        }
+        r.drive = drive_check();
     }
 
     decide_codes(tracks);
@@ -610,9 +615,10 @@ disc_report analysis::finish() {
     }
 
     // The catalog number: the code on most catalog frames.
+    const auto &catalogs = r.from_raw ? catalogs_ : line_catalogs_;
     std::optional<std::string> best;
     uint32_t best_frames = 0;
-    for (const auto &[code, stats] : catalogs_) {
+    for (const auto &[code, stats] : catalogs) {
         if (stats.frames > best_frames) {
             best = code;
             best_frames = stats.frames;
@@ -620,7 +626,7 @@ disc_report analysis::finish() {
     }
     if (best) {
         r.mcn.emplace();
-        for (const auto &[code, stats] : catalogs_) {
+        for (const auto &[code, stats] : catalogs) {
             code_seen c;
             c.code = code;
             c.frames = stats.frames;
@@ -643,6 +649,23 @@ disc_report analysis::finish() {
         drive_findings(r);
     }
     return r;
+}
+
+drive_report analysis::drive_check() const {
+    drive_report d;
+    d.position_frames = position_frames_;
+    if (const auto usual = most_common(offset_counts_)) {
+        d.q_offset = *usual;
+        d.q_offset_share =
+            static_cast<double>(offset_counts_.at(*usual)) / static_cast<double>(position_frames_);
+    }
+    for (size_t i = 1; i < timeline_.size(); ++i) {
+        d.slips.push_back({timeline_[i].from_sector, timeline_[i].offset, timeline_[i - 1].offset});
+    }
+    const double damaged = static_cast<double>(frames_.crc_error + frames_.data_error);
+    d.usable_q = position_frames_ > 0 && damaged < UNUSABLE_Q_SHARE * sectors_ &&
+                 frames_.all_zero < UNUSABLE_Q_SHARE * sectors_;
+    return d;
 }
 
 } // namespace report

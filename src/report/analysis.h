@@ -9,20 +9,37 @@
 
 #include <map>
 #include <set>
-#include <tuple>
 
 namespace report {
 
 struct code_occurrence {
     std::string code;
-    uint64_t sector; // read at
-    int abs_f;       // the frame number it carries
+    uint64_t sector; // raw lines: the sector it was read at
+    int abs_f;       // raw lines: the frame number it carries
+    int64_t lba;     // code lines: the position qscan printed
 };
 
 // Consecutive frames of one code.
 struct code_run {
     code_occurrence first, last;
     uint32_t frames;
+};
+
+// ISRCs as they come: runs of one code within one part (track and index) of
+// the disc, and one by one the frames whose part is in doubt, to be placed
+// by their own positions at the end.
+struct code_stream {
+    std::vector<code_run> runs;
+    std::optional<code_run> open;
+    std::vector<code_occurrence> tail;   // not settled yet
+    std::vector<code_occurrence> single; // placed one by one
+    int track = 0, index = -1;           // the part being read
+
+    // The tail but its last keep frames lies in the current part.
+    void settle(size_t keep);
+    // A new part begins: what was not settled is placed one by one.
+    void new_part(int new_track, int new_index);
+    void end();
 };
 
 struct index_stats {
@@ -59,7 +76,7 @@ class analysis {
 
     // For the progress line.
     uint64_t sectors() const { return sectors_; }
-    int current_track() const { return has_raw() ? segment_track_ : line_track_; }
+    int current_track() const { return has_raw() ? frame_codes_.track : line_codes_.track; }
     size_t isrcs_found() const { return distinct_isrcs_.size(); }
 
     disc_report finish();
@@ -70,9 +87,7 @@ class analysis {
   private:
     void add_position(uint64_t sector, const subq &frame);
     void trust(const position_sample &sample);
-    void add_recording(uint64_t sector, const subq &frame);
-    void fold_tail();
-    void close_run();
+    drive_report drive_check() const;
 
     uint64_t sectors_ = 0;
     uint64_t code_lines_ = 0;
@@ -92,15 +107,10 @@ class analysis {
     // The layout, from trusted position frames: per track, per index.
     std::map<int, std::map<int, index_stats>> layout_;
 
-    // ISRC frames as runs of one code between position frames of one track
-    // and index; frames read after the last position frame of a part and
-    // before the first of the next are kept one by one, to be placed by their
-    // own positions.
-    std::vector<code_run> runs_;
-    std::optional<code_run> open_run_;
-    std::vector<code_occurrence> tail_;
-    std::vector<code_occurrence> boundary_;
-    int segment_track_ = 0, segment_index_ = -1;
+    // ISRC frames: those between position frames of one part settle into
+    // runs; those read after the last position frame of a part and before
+    // the first of the next are placed one by one.
+    code_stream frame_codes_;
     std::set<std::string> distinct_isrcs_;
 
     // Catalog frames, per code.
@@ -109,16 +119,15 @@ class analysis {
         int64_t first_lba = 0, last_lba = 0; // lines without raw: their positions
         code_occurrence first, last;         // raw lines: read sectors, placed at the end
     };
-    std::map<std::string, catalog_stats> catalogs_;
+    std::map<std::string, catalog_stats> catalogs_, line_catalogs_;
 
-    // ISRC lines without raw lines, per track, part (0: pause) and code.
-    struct line_group {
-        uint32_t frames = 0;
-        int64_t first_lba = 0, last_lba = 0;
-    };
-    std::map<std::tuple<int, int, std::string>, line_group> line_codes_;
+    // ISRC lines, for input without raw lines: the last few lines of each
+    // part qscan printed stay single, since they may have been read before
+    // the first position frame of the next part. Per track, where index 01
+    // began by the running positions, and where its pause lines begin.
+    code_stream line_codes_;
     std::map<int, std::map<int64_t, uint32_t>> line_starts_;
-    int line_track_ = 0;
+    std::map<int, int64_t> line_pauses_;
 };
 
 } // namespace report

@@ -153,8 +153,8 @@ bool frame_line(const char *text, size_t length) {
                c.done();
     }
     if (c.literal("3 ")) {
-        return recording_field(c, &code) && c.literal(" ") && c.number(&value, 2) &&
-               value < 75 && c.done();
+        return recording_field(c, &code) && c.literal(" ") && c.number(&value, 2) && value < 75 &&
+               c.done();
     }
     cursor unknown(text, length);
     return unknown.number(&value, 2) && (value == 0 || (value >= 4 && value <= 15)) &&

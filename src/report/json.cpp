@@ -62,19 +62,19 @@ std::string json_report(const disc_report &r) {
     }
     json tracks = json::array();
     for (const track_report &t : r.tracks) {
-        json track = {{"number", t.number},
-                      {"control", or_null(t.control)},
-                      {"index00_lba", or_null(t.index00_lba)},
-                      {"index01_lba", or_null(t.index01_lba)},
-                      {"isrc", t.isrc ? json(t.isrc->code) : json(nullptr)},
-                      {"isrc_frames", t.isrc ? t.isrc->frames : 0},
-                      {"isrc_valid", t.isrc ? json(t.isrc->validity == code_validity::valid)
-                                            : json(nullptr)},
-                      {"isrc_first_lba", t.isrc ? json(t.isrc->first_lba) : json(nullptr)},
-                      {"isrc_last_lba", t.isrc ? json(t.isrc->last_lba) : json(nullptr)},
-                      {"other_isrcs", codes_json(t.other_isrcs, "isrc")},
-                      {"pause_isrcs", codes_json(t.pause_isrcs, "isrc")},
-                      {"damaged", or_null(t.damaged)}};
+        json track = {
+            {"number", t.number},
+            {"control", or_null(t.control)},
+            {"index00_lba", or_null(t.index00_lba)},
+            {"index01_lba", or_null(t.index01_lba)},
+            {"isrc", t.isrc ? json(t.isrc->code) : json(nullptr)},
+            {"isrc_frames", t.isrc ? t.isrc->frames : 0},
+            {"isrc_valid", t.isrc ? json(t.isrc->validity == code_validity::valid) : json(nullptr)},
+            {"isrc_first_lba", t.isrc ? json(t.isrc->first_lba) : json(nullptr)},
+            {"isrc_last_lba", t.isrc ? json(t.isrc->last_lba) : json(nullptr)},
+            {"other_isrcs", codes_json(t.other_isrcs, "isrc")},
+            {"pause_isrcs", codes_json(t.pause_isrcs, "isrc")},
+            {"damaged", or_null(t.damaged)}};
         tracks.push_back(track);
     }
     out["tracks"] = tracks;
@@ -94,8 +94,9 @@ std::string json_report(const disc_report &r) {
     }
     json findings = json::array();
     for (const finding &f : r.findings) {
-        findings.push_back(
-            {{"kind", f.kind}, {"track", f.track ? json(f.track) : json(nullptr)}, {"text", f.text}});
+        findings.push_back({{"kind", f.kind},
+                            {"track", f.track ? json(f.track) : json(nullptr)},
+                            {"text", f.text}});
     }
     out["findings"] = findings;
     return out.dump(2) + "\n";

@@ -80,7 +80,8 @@ int main(int argc, char **argv) {
                    "qscan's output (qscan -r gives the full evidence); standard input when no "
                    "FILE is named or FILE is -. Several files are read in order, as one scan.");
     auto *json_flag = app.add_flag("--json", json, "print the report as JSON");
-    auto *cue_flag = app.add_flag("--cue", cue, "print a CUE sheet for an image of the scanned sectors");
+    auto *cue_flag =
+        app.add_flag("--cue", cue, "print a CUE sheet for an image of the scanned sectors");
     app.add_option("--cue-file", cue_file, "the image file the CUE sheet names (default disc.bin)")
         ->needs(cue_flag);
     json_flag->excludes(cue_flag);

@@ -39,13 +39,13 @@ struct code_seen {
 
 struct track_report {
     int number = 0;
-    std::optional<int> control;       // the CONTROL nibble of its position frames
+    std::optional<int> control;         // the CONTROL nibble of its position frames
     std::optional<int64_t> index00_lba; // start of its pause, if it has one
     std::optional<int64_t> index01_lba;
-    std::optional<code_seen> isrc;    // the code most of its frames carry
+    std::optional<code_seen> isrc; // the code most of its frames carry
     std::vector<code_seen> other_isrcs;
     std::vector<code_seen> pause_isrcs;
-    std::optional<uint64_t> damaged;  // damaged frames within the track
+    std::optional<uint64_t> damaged; // damaged frames within the track
 };
 
 struct mcn_report {

@@ -63,10 +63,17 @@ std::string whose(code_kind kind, bool pause) {
     return "conflicting";
 }
 
+std::string validity_note(code_validity validity) {
+    return validity == code_validity::invalid       ? ", no valid ISRC"
+           : validity == code_validity::placeholder ? ", an all-zero placeholder"
+                                                    : "";
+}
+
 std::string track_notes(const track_report &t) {
     std::vector<std::string> notes;
     if (t.index00_lba && t.index01_lba) {
-        notes.push_back("pause " + duration(static_cast<uint64_t>(*t.index01_lba - *t.index00_lba)));
+        notes.push_back("pause " +
+                        duration(static_cast<uint64_t>(*t.index01_lba - *t.index00_lba)));
     }
     if (t.control && (*t.control & 4) != 0) {
         notes.push_back("data track");
@@ -176,7 +183,7 @@ std::string text_report(const disc_report &r) {
                     counted(c.frames, "frame", "frames") + (pause ? " of its pause" : "") +
                     ", LBA " + std::to_string(c.first_lba) +
                     (c.last_lba != c.first_lba ? "-" + std::to_string(c.last_lba) : "") + ": " +
-                    whose(c.kind, pause);
+                    whose(c.kind, pause) + validity_note(c.validity);
                 codes += "  " + wrapped(text, 2, 4) + "\n";
             }
         }
