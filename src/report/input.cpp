@@ -1,7 +1,14 @@
 #include "report/input.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace report {
 
@@ -169,6 +176,19 @@ bool error_line(const char *text, size_t length) {
            c.number(&sector, 10) && sector <= UINT32_MAX && c.done();
 }
 
+long read_some(FILE *file, char *into, size_t size) {
+    for (;;) {
+#ifdef _WIN32
+        const long got = _read(_fileno(file), into, static_cast<unsigned>(size));
+#else
+        const long got = static_cast<long>(read(fileno(file), into, size));
+#endif
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
+}
+
 std::string shown(const char *text, size_t length) {
     std::string line(text, length < 60 ? length : 60);
     for (char &ch : line) {
@@ -224,12 +244,13 @@ std::string read_qscan_output(FILE *file, const std::string &name, analysis &int
     uint64_t number = 0;
     bool at_end = false;
     while (!at_end) {
-        const size_t got = std::fread(buffer.data() + held, 1, buffer.size() - held, file);
-        held += got;
-        at_end = got == 0;
-        if (at_end && std::ferror(file)) {
+        // Whatever has come: a live scan's lines arrive a few at a time.
+        const long got = read_some(file, buffer.data() + held, buffer.size() - held);
+        if (got < 0) {
             return name + ": cannot be read";
         }
+        held += static_cast<size_t>(got);
+        at_end = got == 0;
         size_t from = 0;
         while (true) {
             const void *newline = std::memchr(buffer.data() + from, '\n', held - from);
@@ -264,7 +285,7 @@ std::string read_qscan_output(FILE *file, const std::string &name, analysis &int
                 return name + ":" + std::to_string(number) + ": not a line qscan prints: '" +
                        shown(text, kept) + "'";
             }
-            if (number % 4096 == 0 && progress) {
+            if (number % 64 == 0 && progress) {
                 progress();
             }
         }
