@@ -39,8 +39,9 @@ TEST(Release, InstallTree) {
         QSCAN_CMAKE, {QSCAN_CMAKE, "--install", QSCAN_BUILD_DIR, "--prefix", prefix.string()});
     ASSERT_EQ(install.exit_status, 0) << install.out << install.err;
     EXPECT_EQ(files_under(prefix),
-              (std::set<std::string>{"bin/discgen", "bin/qscan", "share/doc/qscan/LICENSE",
-                                     "share/doc/qscan/README.md", "share/man/man1/qscan.1"}));
+              (std::set<std::string>{"bin/discgen", "bin/qscan", "bin/qscan-report",
+                                     "share/doc/qscan/LICENSE", "share/doc/qscan/README.md",
+                                     "share/man/man1/qscan.1", "share/man/man1/qscan-report.1"}));
     EXPECT_EQ(slurp(prefix / "share/doc/qscan/LICENSE"), slurp(QSCAN_SOURCE_DIR "/LICENSE"));
     EXPECT_NE(slurp(prefix / "share/man/man1/qscan.1").find("\"qscan " QSCAN_VERSION "\""),
               std::string::npos);
@@ -50,6 +51,8 @@ TEST(Release, InstallTree) {
     const process_result usage = run_process(qscan, {qscan});
     EXPECT_EQ(usage.out, "Usage: " + qscan + " [-r] [-p] [-t] [-c] [-i] [-e]  device\n");
     EXPECT_EQ(usage.exit_status, 1);
+    const std::string report = (prefix / "bin/qscan-report").string();
+    EXPECT_EQ(run_process(report, {report, "--version"}).out, "qscan-report " QSCAN_VERSION "\n");
 }
 
 TEST(Release, WindowsZip) {
@@ -66,7 +69,8 @@ TEST(Release, WindowsZip) {
     ASSERT_EQ(unpacked.exit_status, 0) << unpacked.err;
     const std::string top = "qscan-" QSCAN_VERSION "-win32/";
     EXPECT_EQ(files_under(folder),
-              (std::set<std::string>{top + "LICENSE", top + "README.txt", top + "qscan.exe"}));
+              (std::set<std::string>{top + "LICENSE", top + "README.txt", top + "qscan.exe",
+                                     top + "qscan-report.exe"}));
     const std::string readme = slurp(folder / top / "README.txt");
     EXPECT_NE(readme.find("# qscan\r\n"), std::string::npos) << "Windows line ends";
     EXPECT_EQ(readme.find("\n\n"), std::string::npos) << "Windows line ends";

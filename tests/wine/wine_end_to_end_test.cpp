@@ -58,8 +58,10 @@ class UnderWine : public ::testing::TestWithParam<windows_build> {
         }
     }
 
-    // qscan.exe with drive D: holding image ("" for a drive without a disc).
-    process_result run_windows(const std::vector<std::string> &options, const std::string &image) {
+    // qscan.exe with drive D: holding image ("" for a drive without a disc),
+    // its line ends made Unix ones unless asked to keep them.
+    process_result run_windows(const std::vector<std::string> &options, const std::string &image,
+                               bool keep_line_ends = false) {
         // The first run makes the prefix, so the device node is set up after it.
         const std::string ready = wine_prefix + "/.qscan-ready";
         if (!std::filesystem::exists(ready)) {
@@ -75,6 +77,9 @@ class UnderWine : public ::testing::TestWithParam<windows_build> {
         args.insert(args.end(), options.begin(), options.end());
         process_result result = run_process(
             wine_run, args, {{"LD_PRELOAD", QSCAN_SGIO_PRELOAD}, {"HOME", wine_prefix}});
+        if (keep_line_ends) {
+            return result;
+        }
         result.out = without_carriage_returns(result.out);
         result.err = without_carriage_returns(result.err);
         return result;
@@ -172,5 +177,34 @@ TEST_P(UnderWine, WorkedExampleAndOddFrames) {
     expect_same_as_native({"-r", "-p", "-t", "-c", "-i", "-e", "D:"}, image);
     EXPECT_EQ(run_windows({"D:"}, image).out, " 2.01 00:11.01 03:01.01 : GB-AYE-69-00123\n");
 }
+
+#ifdef QSCAN_REPORT_EXE
+// A redirected qscan.exe -r writes CRLF line ends: qscan-report reads them as
+// the native scan's, and its own Windows build says the same.
+TEST_P(UnderWine, TheReportReadsTheExecutablesOutput) {
+    const std::string image = sample_disc_images("wine-report", "seed 4\ndamage 0.01\n")[0];
+    const process_result scan = run_windows({"-r", "D:"}, image, true);
+    ASSERT_NE(scan.out.find("\r\n"), std::string::npos);
+    const std::string crlf =
+        write_file("wine-report.txt", std::vector<uint8_t>(scan.out.begin(), scan.out.end()));
+    const std::string native_scan = run_native({"-r", "X:"}, image).out;
+    const std::string lf = write_file("native-report.txt",
+                                      std::vector<uint8_t>(native_scan.begin(), native_scan.end()));
+    const process_result from_windows =
+        run_process(QSCAN_REPORT_EXE, {QSCAN_REPORT_EXE, "--json", crlf});
+    const process_result from_native =
+        run_process(QSCAN_REPORT_EXE, {QSCAN_REPORT_EXE, "--json", lf});
+    ASSERT_NE(from_native.out, "");
+    EXPECT_EQ(from_windows.out, from_native.out);
+    EXPECT_EQ(from_windows.exit_status, from_native.exit_status);
+
+    const std::string windows_report =
+        (std::filesystem::path(windows_exe).parent_path() / "qscan-report.exe").string();
+    const process_result under_wine = run_process(
+        wine_run, {wine_run, windows_report, "--json", "Z:" + crlf}, {{"HOME", wine_prefix}});
+    EXPECT_EQ(without_carriage_returns(under_wine.out), from_native.out) << under_wine.err;
+    EXPECT_EQ(under_wine.exit_status, from_native.exit_status);
+}
+#endif
 
 } // namespace
