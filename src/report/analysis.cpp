@@ -172,10 +172,6 @@ void decide_codes(std::vector<track_work> &tracks) {
     }
 }
 
-std::string isrc_shown(const std::string &code) {
-    return grouped_isrc(code);
-}
-
 std::string lba_range(const code_seen &code) {
     return code.first_lba == code.last_lba
                ? "LBA " + std::to_string(code.first_lba)
@@ -201,25 +197,23 @@ void code_findings(disc_report &r) {
     }
     for (const track_report &t : r.tracks) {
         const std::string at = where(t.number) + ": ";
-        std::vector<const code_seen *> all;
+        std::vector<std::pair<const code_seen *, bool>> all; // and whether in the pause
         if (t.isrc) {
-            all.push_back(&*t.isrc);
+            all.emplace_back(&*t.isrc, false);
         }
         for (const code_seen &c : t.other_isrcs) {
-            all.push_back(&c);
+            all.emplace_back(&c, false);
         }
         for (const code_seen &c : t.pause_isrcs) {
-            all.push_back(&c);
+            all.emplace_back(&c, true);
         }
-        for (const code_seen *c : all) {
+        for (const auto &[c, in_pause] : all) {
             // A code that cannot be right is reported as that, conflict or not.
             if (c->kind == code_kind::conflicting && c->validity == code_validity::valid) {
-                const bool in_pause =
-                    c >= t.pause_isrcs.data() && c < t.pause_isrcs.data() + t.pause_isrcs.size();
                 add_finding(r, "conflicting_isrc", t.number,
-                            at + isrc_shown(c->code) + " on " + frames_text(c->frames) +
+                            at + grouped_isrc(c->code) + " on " + frames_text(c->frames) +
                                 (in_pause ? " of its pause" : "") + " (" + lba_range(*c) + ") is " +
-                                (t.isrc ? "not its own " + isrc_shown(t.isrc->code)
+                                (t.isrc ? "not its own " + grouped_isrc(t.isrc->code)
                                         : "no neighbour's code") +
                                 ": compare with the master's code list");
             }
@@ -229,7 +223,7 @@ void code_findings(disc_report &r) {
                                 frames_text(c->frames) + " (" + lba_range(*c) + ")");
             } else if (c->validity == code_validity::invalid) {
                 add_finding(r, "invalid_isrc", t.number,
-                            at + isrc_shown(c->code) + " on " + frames_text(c->frames) + " (" +
+                            at + grouped_isrc(c->code) + " on " + frames_text(c->frames) + " (" +
                                 lba_range(*c) +
                                 ") is no valid ISRC: shown as read, never corrected");
             }
@@ -459,7 +453,6 @@ void code_stream::end() {
 }
 
 void analysis::add_code_line(bool catalog, const timing &position, const std::string &code) {
-    ++code_lines_;
     const int64_t lba = lba_of(position.abs);
     // The running relative time counts from the last position frame: from
     // index 01 on, from where the track began.

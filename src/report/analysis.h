@@ -72,7 +72,6 @@ class analysis {
     void add_code_line(bool catalog, const timing &position, const std::string &code);
 
     bool has_raw() const { return sectors_ > 0; }
-    bool empty() const { return sectors_ == 0 && code_lines_ == 0; }
 
     // For the progress line.
     uint64_t sectors() const { return sectors_; }
@@ -90,7 +89,6 @@ class analysis {
     drive_report drive_check() const;
 
     uint64_t sectors_ = 0;
-    uint64_t code_lines_ = 0;
     frame_counts frames_;
     std::vector<sector_run> damage_;
 

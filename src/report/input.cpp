@@ -238,7 +238,7 @@ parsed_line parse_line(const char *text, size_t length) {
 }
 
 std::string read_qscan_output(FILE *file, const std::string &name, analysis &into,
-                              const std::function<void()> &progress) {
+                              const std::function<void()> &progress, uint64_t *lines) {
     std::vector<char> buffer(1 << 16);
     size_t held = 0;
     uint64_t number = 0;
@@ -267,6 +267,7 @@ std::string read_qscan_output(FILE *file, const std::string &name, analysis &int
             from += length + (newline != nullptr ? 1 : 0);
             const size_t kept = length > 0 && text[length - 1] == '\r' ? length - 1 : length;
             ++number;
+            ++*lines;
             const parsed_line line = parse_line(text, kept);
             switch (line.kind) {
             case line_kind::raw:

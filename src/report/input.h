@@ -27,7 +27,8 @@ parsed_line parse_line(const char *text, size_t length);
 // Feeds every line of file into the analysis. "" when all went in, else
 // what is wrong, naming the file (name) and the line. progress is called
 // every few dozen lines.
+// *lines counts the lines read, over every call.
 std::string read_qscan_output(FILE *file, const std::string &name, analysis &into,
-                              const std::function<void()> &progress);
+                              const std::function<void()> &progress, uint64_t *lines);
 
 } // namespace report

@@ -108,6 +108,7 @@ int main(int argc, char **argv) {
 
     report::analysis analysis;
     progress_line progress(analysis);
+    uint64_t lines = 0;
     for (const std::string &name : files) {
         const bool standard_input = name == "-";
         FILE *file = standard_input ? stdin : std::fopen(name.c_str(), "rb");
@@ -117,7 +118,8 @@ int main(int argc, char **argv) {
             return EXIT_UNREADABLE;
         }
         const std::string error = report::read_qscan_output(
-            file, standard_input ? "(standard input)" : name, analysis, [&] { progress.update(); });
+            file, standard_input ? "(standard input)" : name, analysis, [&] { progress.update(); },
+            &lines);
         if (!standard_input) {
             std::fclose(file);
         }
@@ -128,9 +130,10 @@ int main(int argc, char **argv) {
         }
     }
     progress.clear();
-    if (analysis.empty()) {
+    if (lines == 0) {
         std::cerr << "qscan-report: the drive returned nothing: its first read failed (no disc, "
-                     "or a drive that refuses raw P-W sub-channel reads)\n";
+                     "or a drive that refuses raw P-W sub-channel reads); without -r, qscan "
+                     "also prints nothing for a disc without ISRCs\n";
         return EXIT_UNREADABLE;
     }
 

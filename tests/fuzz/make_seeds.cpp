@@ -25,7 +25,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     const std::filesystem::path root = argv[1];
-    for (const char *folder : {"sector", "command_line", "scan_image"}) {
+    for (const char *folder : {"sector", "command_line", "scan_image", "report"}) {
         std::filesystem::create_directories(root / folder);
     }
 
@@ -76,5 +76,19 @@ int main(int argc, char **argv) {
     write(root / "scan_image" / "raw", raw_image);
     write(root / "scan_image" / "sub", sub_image);
     write(root / "scan_image" / "partial", std::vector<uint8_t>(raw.begin(), raw.begin() + 150));
+
+    // The report: what qscan -r and qscan -c -i print for the disc, and its
+    // frames as sealed payloads.
+    for (const char *options : {"r", "ci", "rptcie"}) {
+        const std::string printed = discgen_expected_report(frames, options);
+        std::vector<uint8_t> text = {0x00};
+        text.insert(text.end(), printed.begin(), printed.end());
+        write(root / "report" / (std::string("lines-") + options), text);
+    }
+    std::vector<uint8_t> payloads = {0x01};
+    for (const discgen_frame &frame : frames) {
+        payloads.insert(payloads.end(), frame.q, frame.q + 10);
+    }
+    write(root / "report" / "sealed", payloads);
     return 0;
 }

@@ -1,0 +1,57 @@
+// qscan-report's reading and analysis of arbitrary input, and its three
+// writers on whatever comes of it. The first byte chooses the form: 0, text
+// lines as qscan-report reads them; 1, ten-byte Q payloads sealed with their
+// CRC, a sector each, so that every frame decodes; anything else, raw
+// twelve-byte Q frames.
+#include "discgen.h"
+#include "report/input.h"
+#include "report/writers.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    report::analysis analysis;
+    const uint8_t form = data[0];
+    ++data;
+    --size;
+    if (form == 0) {
+        const std::string path = "/tmp/qscan-fuzz-report-" + std::to_string(getpid());
+        FILE *file = std::fopen(path.c_str(), "wb");
+        if (file == nullptr || std::fwrite(data, 1, size, file) != size) {
+            std::abort();
+        }
+        std::fclose(file);
+        file = std::fopen(path.c_str(), "rb");
+        uint64_t lines = 0;
+        const std::string error = report::read_qscan_output(file, "fuzz", analysis, {}, &lines);
+        std::fclose(file);
+        unlink(path.c_str());
+        if (!error.empty() || lines == 0) {
+            return 0;
+        }
+    } else {
+        const size_t step = form == 1 ? 10 : 12;
+        for (size_t at = 0; at + step <= size; at += step) {
+            uint8_t q[12] = {};
+            std::copy(data + at, data + at + step, q);
+            if (form == 1) {
+                discgen_seal(q);
+            }
+            analysis.add_sector(q);
+        }
+        if (!analysis.has_raw()) {
+            return 0;
+        }
+    }
+    const report::disc_report result = analysis.finish();
+    const size_t written = report::text_report(result).size() +
+                           report::cue_sheet(result, "disc.bin").size() +
+                           report::json_report(result).size();
+    return written > 0 ? 0 : 1;
+}
