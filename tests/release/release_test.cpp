@@ -40,15 +40,15 @@ TEST(Release, InstallTree) {
     ASSERT_EQ(install.exit_status, 0) << install.out << install.err;
     // The development tools stay out unless asked for; manual pages and the
     // changelog gzipped as Debian has them, the licence in the copyright file.
-    EXPECT_EQ(files_under(prefix),
-              (std::set<std::string>{"bin/qscan", "bin/qscan-report", "share/doc/qscan/README.md",
-                                     "share/doc/qscan/changelog.gz", "share/doc/qscan/copyright",
-                                     "share/man/man1/qscan.1.gz",
-                                     "share/man/man1/qscan-report.1.gz"}));
+    EXPECT_EQ(
+        files_under(prefix),
+        (std::set<std::string>{"bin/qscan", "bin/qscan-report", "share/doc/qscan/README.md",
+                               "share/doc/qscan/changelog.gz", "share/doc/qscan/copyright",
+                               "share/man/man1/qscan.1.gz", "share/man/man1/qscan-report.1.gz"}));
     EXPECT_NE(slurp(prefix / "share/doc/qscan/copyright").find("License: Expat\n Permission is"),
               std::string::npos);
-    const process_result page = run_process(
-        "/bin/gzip", {"gzip", "-dc", (prefix / "share/man/man1/qscan.1.gz").string()});
+    const process_result page =
+        run_process("/bin/gzip", {"gzip", "-dc", (prefix / "share/man/man1/qscan.1.gz").string()});
     EXPECT_NE(page.out.find("\"qscan " QSCAN_VERSION "\""), std::string::npos);
 
     // The installed tool runs from where it was installed.
