@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <set>
 
 namespace report {
 
@@ -290,6 +291,16 @@ void drive_findings(disc_report &r) {
     }
 }
 
+void add_frames(reading_bin &bin, uint32_t id, uint32_t frames) {
+    for (auto &[code, count] : bin.isrcs) {
+        if (code == id) {
+            count += frames;
+            return;
+        }
+    }
+    bin.isrcs.emplace_back(id, frames);
+}
+
 // The tracks of the layout: where each index 01 began by most of its trusted
 // frames' own times, where its pause began, and its CONTROL.
 std::vector<track_work> layout_tracks(const std::map<int, std::map<int, index_stats>> &layout) {
@@ -324,7 +335,93 @@ std::vector<track_work> layout_tracks(const std::map<int, std::map<int, index_st
     return tracks;
 }
 
+// Each bin's ISRC frames by their kind in the track they lie in (in a bin
+// that spans a boundary, the kindest reading of the tracks it touches), and
+// its damaged frames from their runs.
+disc_picture make_picture(const std::vector<reading_bin> &bins, uint64_t sectors_per_bin,
+                          const std::map<std::string, uint32_t> &isrc_ids,
+                          const std::vector<sector_run> &damage,
+                          const std::vector<track_work> &tracks,
+                          const std::function<int64_t(uint64_t)> &offset_at) {
+    std::vector<std::string> codes(isrc_ids.size());
+    for (const auto &[code, id] : isrc_ids) {
+        codes[id] = code;
+    }
+    disc_picture out;
+    out.sectors_per_bin = sectors_per_bin;
+    out.bins.resize(bins.size());
+    for (const sector_run &run : damage) {
+        for (uint64_t at = run.first; at < run.first + run.count;) {
+            const uint64_t bin = at / sectors_per_bin;
+            const uint64_t to = std::min(run.first + run.count, (bin + 1) * sectors_per_bin);
+            out.bins[static_cast<size_t>(bin)].damaged += static_cast<uint32_t>(to - at);
+            at = to;
+        }
+    }
+    enum { own, neighbour, wrong };
+    auto reading = [](const track_work &t, const std::string &code) {
+        int best = wrong + 1; // not in this track
+        auto consider = [&](const code_seen &c) {
+            if (c.code == code) {
+                const int kind = c.validity != code_validity::valid ? wrong
+                                 : c.kind == code_kind::own         ? own
+                                 : c.kind == code_kind::conflicting ? wrong
+                                                                    : neighbour;
+                best = std::min(best, kind);
+            }
+        };
+        if (t.out.isrc) {
+            consider(*t.out.isrc);
+        }
+        std::for_each(t.out.other_isrcs.begin(), t.out.other_isrcs.end(), consider);
+        std::for_each(t.out.pause_isrcs.begin(), t.out.pause_isrcs.end(), consider);
+        return best;
+    };
+    for (size_t i = 0; i < bins.size(); ++i) {
+        const uint64_t first = i * sectors_per_bin, last = first + sectors_per_bin - 1;
+        const int64_t from = static_cast<int64_t>(first) + offset_at(first);
+        const int64_t to = static_cast<int64_t>(last) + offset_at(last);
+        picture_bin &bin = out.bins[i];
+        bin.catalog = bins[i].catalog;
+        for (const auto &[id, frames] : bins[i].isrcs) {
+            int kind = wrong;
+            for (const track_work &t : tracks) {
+                if (t.begin <= to && from < t.end) {
+                    kind = std::min(kind, reading(t, codes[id]));
+                }
+            }
+            (kind == own ? bin.own : kind == neighbour ? bin.neighbour : bin.wrong) += frames;
+        }
+    }
+    return out;
+}
+
 } // namespace
+
+uint32_t analysis::isrc_id(const std::string &code) {
+    return isrc_ids_.emplace(code, static_cast<uint32_t>(isrc_ids_.size())).first->second;
+}
+
+reading_bin &analysis::bin_of(uint64_t sector) {
+    while (sector / sectors_per_bin_ >= PICTURE_BINS) {
+        std::vector<reading_bin> merged((bins_.size() + 1) / 2);
+        for (size_t i = 0; i < bins_.size(); ++i) {
+            reading_bin &into = merged[i / 2];
+            into.damaged += bins_[i].damaged;
+            into.catalog += bins_[i].catalog;
+            for (const auto &[id, frames] : bins_[i].isrcs) {
+                add_frames(into, id, frames);
+            }
+        }
+        bins_ = std::move(merged);
+        sectors_per_bin_ *= 2;
+    }
+    const size_t index = static_cast<size_t>(sector / sectors_per_bin_);
+    if (bins_.size() <= index) {
+        bins_.resize(index + 1);
+    }
+    return bins_[index];
+}
 
 int64_t analysis::lba_of(const msf &time) {
     return frames_of(time) - DISC_START_FRAMES;
@@ -355,6 +452,7 @@ void analysis::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
         ++frames_.good;
         const code_occurrence at{std::string(frame.catalog.mcn, 13), sector, frame.catalog.abs_f,
                                  0};
+        ++bin_of(sector).catalog;
         catalog_stats &stats = catalogs_[at.code];
         if (stats.frames++ == 0) {
             stats.first = at;
@@ -366,7 +464,7 @@ void analysis::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
         ++frames_.good;
         frame_codes_.tail.push_back(
             {std::string(frame.recording.isrc, 12), sector, frame.recording.abs_f, 0});
-        distinct_isrcs_.insert(frame_codes_.tail.back().code);
+        add_frames(bin_of(sector), isrc_id(frame_codes_.tail.back().code), 1);
         if (frame_codes_.tail.size() >= MAX_TAIL) {
             frame_codes_.settle(0);
         }
@@ -475,7 +573,7 @@ void analysis::add_code_line(bool catalog, const timing &position, const std::st
     }
     line_codes_.tail.push_back({code, 0, 0, lba});
     line_codes_.settle(LINES_IN_DOUBT);
-    distinct_isrcs_.insert(code);
+    isrc_id(code);
 }
 
 disc_report analysis::finish() {
@@ -603,6 +701,10 @@ disc_report analysis::finish() {
     }
 
     decide_codes(tracks);
+    if (r.from_raw) {
+        bin_of(sectors_ - 1); // the bins cover the whole disc
+        r.picture = make_picture(bins_, sectors_per_bin_, isrc_ids_, damage_, tracks, offset_at);
+    }
     for (track_work &t : tracks) {
         r.tracks.push_back(std::move(t.out));
     }

@@ -8,7 +8,6 @@
 #include "subchannel/subchannel.h"
 
 #include <map>
-#include <set>
 
 namespace report {
 
@@ -61,6 +60,14 @@ struct offset_segment {
     int64_t offset;
 };
 
+// A bin of the picture while reading: ISRC frames by code (an index into
+// the codes seen), since their kinds are known only at the end.
+struct reading_bin {
+    uint32_t damaged = 0;
+    uint32_t catalog = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> isrcs; // code, frames
+};
+
 class analysis {
   public:
     // The next sector's Q frame, from a raw line: raw lines come one a
@@ -76,7 +83,7 @@ class analysis {
     // For the progress line.
     uint64_t sectors() const { return sectors_; }
     int current_track() const { return has_raw() ? frame_codes_.track : line_codes_.track; }
-    size_t isrcs_found() const { return distinct_isrcs_.size(); }
+    size_t isrcs_found() const { return isrc_ids_.size(); }
 
     disc_report finish();
 
@@ -109,7 +116,14 @@ class analysis {
     // runs; those read after the last position frame of a part and before
     // the first of the next are placed one by one.
     code_stream frame_codes_;
-    std::set<std::string> distinct_isrcs_;
+    std::map<std::string, uint32_t> isrc_ids_; // every ISRC seen, numbered
+
+    // The picture: at most PICTURE_BINS bins; when the disc outgrows them,
+    // neighbours merge and each bin covers twice the sectors.
+    reading_bin &bin_of(uint64_t sector);
+    uint32_t isrc_id(const std::string &code);
+    std::vector<reading_bin> bins_;
+    uint64_t sectors_per_bin_ = 75;
 
     // Catalog frames, per code.
     struct catalog_stats {

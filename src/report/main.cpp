@@ -1,4 +1,4 @@
-// qscan-report [--json | --cue [--cue-file NAME]] [FILE...]
+// qscan-report [--json | --cue [--cue-file NAME]] [--svg FILE] [FILE...]
 //
 // Reads qscan's output and says which ISRC each track carries, whether the
 // codes and the drive can be trusted. Exit status: 0 no findings, 1
@@ -79,6 +79,11 @@ int main(int argc, char **argv) {
     app.add_option("FILE", files,
                    "qscan's output (qscan -r gives the full evidence); standard input when no "
                    "FILE is named or FILE is -. Several files are read in order, as one scan.");
+    std::string svg_file;
+    app.add_option("--svg", svg_file,
+                   "also draw the disc as an SVG picture into FILE (- for standard output, "
+                   "instead of the report); needs raw lines")
+        ->type_name("FILE");
     auto *json_flag = app.add_flag("--json", json, "print the report as JSON");
     auto *cue_flag =
         app.add_flag("--cue", cue, "print a CUE sheet for an image of the scanned sectors");
@@ -138,6 +143,25 @@ int main(int argc, char **argv) {
     }
 
     const report::disc_report result = analysis.finish();
+    if (!svg_file.empty()) {
+        if (!result.from_raw) {
+            std::cerr << "qscan-report: a picture needs the raw lines of qscan -r\n";
+            return EXIT_UNREADABLE;
+        }
+        const std::string picture = report::svg_picture(result);
+        if (svg_file == "-") {
+            std::cout << picture;
+            std::cout.flush();
+            return result.findings.empty() ? 0 : EXIT_FINDINGS;
+        }
+        FILE *out = std::fopen(svg_file.c_str(), "wb");
+        const bool written =
+            out != nullptr && std::fwrite(picture.data(), 1, picture.size(), out) == picture.size();
+        if (out == nullptr || std::fclose(out) != 0 || !written) {
+            std::cerr << "qscan-report: " << svg_file << ": cannot be written\n";
+            return EXIT_UNREADABLE;
+        }
+    }
     if (cue) {
         const std::string sheet = report::cue_sheet(result, cue_file);
         if (sheet.empty()) {

@@ -88,6 +88,23 @@ struct frame_counts {
     uint64_t all_zero = 0; // among the CRC errors: twelve zero bytes
 };
 
+// The disc for the picture: a fixed number of bins of read sectors, each
+// with its damaged frames, catalog frames and ISRC frames by their kind.
+struct picture_bin {
+    uint32_t damaged = 0;
+    uint32_t catalog = 0;
+    uint32_t own = 0;       // ISRC frames of the track's own code
+    uint32_t neighbour = 0; // carried over or early
+    uint32_t wrong = 0;     // conflicting or invalid
+};
+
+constexpr size_t PICTURE_BINS = 1024;
+
+struct disc_picture {
+    uint64_t sectors_per_bin = 75; // a second of disc time, doubled as the disc needs
+    std::vector<picture_bin> bins;
+};
+
 struct disc_report {
     bool from_raw = false; // false: from ISRC and catalog lines only
     uint64_t sectors = 0;
@@ -97,6 +114,7 @@ struct disc_report {
     std::optional<int64_t> leadout_lba;
     drive_report drive;
     std::vector<sector_run> damage; // read sectors
+    disc_picture picture;
     std::vector<finding> findings;
 };
 

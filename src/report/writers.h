@@ -1,6 +1,6 @@
-// The three forms of qscan-report's answer: a report for people that fits
-// 80 columns, a CUE sheet for a single-file image of the scanned sectors,
-// and JSON for scripts.
+// The forms of qscan-report's answer: a report for people that fits 80
+// columns, a CUE sheet for a single-file image of the scanned sectors, JSON
+// for scripts, and a picture of the disc.
 #pragma once
 
 #include "report/report.h"
@@ -16,5 +16,9 @@ std::string text_report(const disc_report &r);
 std::string cue_sheet(const disc_report &r, const std::string &image_name);
 
 std::string json_report(const disc_report &r);
+
+// A self-contained SVG 1.1 picture of a disc read from raw lines: tracks,
+// ISRC and catalog frames, damage and slips across the disc's time.
+std::string svg_picture(const disc_report &r);
 
 } // namespace report

@@ -2,13 +2,16 @@
 // ISRC each track carries, the traps around it, the drive check, the three
 // forms of the answer and the exit statuses.
 #include "discgen.h"
+#include "report/report.h"
 #include "support/images.h"
 #include "support/process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -285,6 +288,10 @@ TEST(Report, InputItCannotRead) {
          " 1.01 00:00.00 00:02.00 : GB-AYE-69-00123\n",
          {"--cue"},
          "a CUE sheet needs the raw lines of qscan -r"},
+        {"a picture without raw lines",
+         " 1.01 00:00.00 00:02.00 : GB-AYE-69-00123\n",
+         {"--svg", "-"},
+         "a picture needs the raw lines of qscan -r"},
         {"two forms at once", good, {"--json", "--cue"}, "excludes"},
         {"an option it does not know", good, {"--frobnicate"}, "frobnicate"},
     };
@@ -326,6 +333,61 @@ Findings
 )");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.exit_status, 1);
+}
+
+// The picture says what the JSON says: a band per track with its code,
+// damage that adds up, and it is SVG that a real renderer draws.
+TEST(Report, APictureOfTheDisc) {
+    const std::string damaged_traps = trap_disc + "damage 0.01\nq_offset 1 from 4500\n";
+    for (const std::string &output :
+         {scan("picture-sample",
+               [] {
+                   std::ifstream in(QSCAN_SAMPLES "/sample.disc");
+                   return std::string(std::istreambuf_iterator<char>(in), {});
+               }()),
+          scan("picture-traps", damaged_traps)}) {
+        const std::string svg = output + ".svg";
+        const process_result r = report({"--json", "--svg", svg, output});
+        const json j = json::parse(r.out);
+        auto xpath = [&](const std::string &path) {
+            const process_result x =
+                run_process("/usr/bin/xmllint", {"xmllint", "--xpath", path, svg});
+            EXPECT_EQ(x.exit_status, 0) << path << x.err;
+            return x.out;
+        };
+        std::string bands, labels;
+        for (const json &t : j["tracks"]) {
+            const std::string number = std::to_string(int(t["number"]));
+            const std::string code =
+                t["isrc"].is_null() ? "no ISRC" : report::grouped_isrc(t["isrc"]);
+            labels += number + " " + code + "\n";
+            bands +=
+                "Track " + number + ": " + code +
+                (t["isrc"].is_null() ? ""
+                                     : " on " + std::to_string(int(t["isrc_frames"])) + " frames") +
+                "\n";
+        }
+        // Every band is wide enough here for its label.
+        EXPECT_EQ(xpath("//*[@class='label']/text()"), labels) << output;
+        std::string titles = xpath("//*[@class='track']/*[local-name()='title']/text()"), shown;
+        for (size_t at = 0; at < titles.size(); at = titles.find('\n', at) + 1) {
+            shown += titles.substr(at, titles.find_first_of(";\n", at) - at) + "\n";
+        }
+        EXPECT_EQ(shown, bands) << output;
+        int damaged = 0;
+        std::istringstream bars(xpath("//*[@class='damage']/*[local-name()='title']/text()"));
+        for (std::string bar; std::getline(bars, bar);) {
+            damaged += std::stoi(bar.substr(bar.rfind(": ") + 2));
+        }
+        EXPECT_EQ(damaged, int(j["frames"]["crc_error"]) + int(j["frames"]["data_error"]))
+            << output;
+        EXPECT_EQ(xpath("count(//*[@class='slip'])"),
+                  std::to_string(j["drive"]["slips"].size()) + "\n");
+        const process_result png =
+            run_process("/usr/bin/rsvg-convert", {"rsvg-convert", "-o", output + ".png", svg});
+        EXPECT_EQ(png.exit_status, 0) << png.err;
+        EXPECT_GT(std::filesystem::file_size(output + ".png"), 10000u);
+    }
 }
 
 // A live scan takes minutes: on a terminal, a status line keeps the user
