@@ -508,7 +508,6 @@ void analysis::trust(const position_sample &sample) {
         timeline_.push_back({sample.sector, offset});
     }
     index_stats &stats = layout_[sample.track][sample.index];
-    ++stats.frames;
     stats.min_lba = std::min(stats.min_lba, sample.lba);
     ++stats.controls[sample.control];
     // From index 01 on, the relative time counts up from the start of index
@@ -613,7 +612,6 @@ disc_report analysis::finish() {
     if (r.from_raw) {
         r.sectors = sectors_;
         r.frames = frames_;
-        r.damage = damage_;
         tracks = layout_tracks(layout_);
         const auto leadout = layout_.find(TIMING_LEAD_OUT_TRACK);
         if (leadout != layout_.end()) {
@@ -624,11 +622,6 @@ disc_report analysis::finish() {
                 }
             }
             r.leadout_lba = most_common(starts);
-        }
-        const int64_t scanned_end =
-            static_cast<int64_t>(sectors_) + offset_at(sectors_ > 0 ? sectors_ - 1 : 0);
-        if (!tracks.empty()) {
-            tracks.back().end = r.leadout_lba.value_or(scanned_end);
         }
     } else {
         // Without raw lines, the tracks are the ones the code lines name,
@@ -655,8 +648,16 @@ disc_report analysis::finish() {
             tracks.push_back(t);
         }
     }
+    // In disc order, which is the order of the numbers on any disc that is
+    // not garbage.
+    std::stable_sort(tracks.begin(), tracks.end(),
+                     [](const track_work &a, const track_work &b) { return a.begin < b.begin; });
     for (size_t i = 0; i + 1 < tracks.size(); ++i) {
         tracks[i].end = tracks[i + 1].begin;
+    }
+    if (r.from_raw && !tracks.empty()) {
+        const int64_t scanned_end = static_cast<int64_t>(sectors_) + offset_at(sectors_ - 1);
+        tracks.back().end = std::max(tracks.back().begin, r.leadout_lba.value_or(scanned_end));
     }
 
     // Every ISRC onto the track its position lies in.

@@ -42,7 +42,6 @@ struct code_stream {
 };
 
 struct index_stats {
-    uint64_t frames = 0;
     int64_t min_lba = INT64_MAX;
     std::map<int64_t, uint32_t> starts; // where index 01 began, by each frame's own times
     uint32_t controls[16] = {};
@@ -85,6 +84,7 @@ class analysis {
     int current_track() const { return has_raw() ? frame_codes_.track : line_codes_.track; }
     size_t isrcs_found() const { return isrc_ids_.size(); }
 
+    // Once, when every line is in.
     disc_report finish();
 
     // A frame's disc position: the LBA the time names (00:02.00 is LBA 0).

@@ -113,7 +113,6 @@ struct disc_report {
     std::vector<track_report> tracks;
     std::optional<int64_t> leadout_lba;
     drive_report drive;
-    std::vector<sector_run> damage; // read sectors
     disc_picture picture;
     std::vector<finding> findings;
 };

@@ -138,6 +138,18 @@ TEST(Cdsim, EmptyDriveAndUnreadableImages) {
     cdsim_eject(&drive);
 }
 
+// A READ CD of one block of raw P-W into data, as the tool sends it.
+SCSI_PASS_THROUGH_DIRECT read_request(uint8_t data[96]) {
+    SCSI_PASS_THROUGH_DIRECT request{};
+    request.Length = sizeof request;
+    request.CdbLength = 12;
+    request.DataIn = SCSI_IOCTL_DATA_IN;
+    request.DataTransferLength = 96;
+    request.DataBuffer = data;
+    std::memcpy(request.Cdb, read_cd().cdb, 12);
+    return request;
+}
+
 TEST(Winsim, DeviceIoControlRejectsMalformedRequests) {
     winsim_reset();
     setenv("CDSIM_X", "", 1);
@@ -146,13 +158,7 @@ TEST(Winsim, DeviceIoControlRejectsMalformedRequests) {
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(drive, INVALID_HANDLE_VALUE);
     uint8_t data[96];
-    SCSI_PASS_THROUGH_DIRECT request{};
-    request.Length = sizeof request;
-    request.CdbLength = 12;
-    request.DataIn = SCSI_IOCTL_DATA_IN;
-    request.DataTransferLength = 96;
-    request.DataBuffer = data;
-    std::memcpy(request.Cdb, read_cd().cdb, 12);
+    const SCSI_PASS_THROUGH_DIRECT request = read_request(data);
     DWORD returned = 0;
     auto send = [&](HANDLE handle, DWORD code, SCSI_PASS_THROUGH_DIRECT r) {
         return DeviceIoControl(handle, code, &r, sizeof r, &r, sizeof r, &returned, nullptr);
@@ -207,13 +213,7 @@ TEST(Winsim, DeviceIoControlAnswersInTheOutputRecord) {
         CreateFileA("\\\\.\\X:", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     uint8_t data[96];
-    SCSI_PASS_THROUGH_DIRECT in{}, out{};
-    in.Length = sizeof in;
-    in.CdbLength = 12;
-    in.DataIn = SCSI_IOCTL_DATA_IN;
-    in.DataTransferLength = 96;
-    in.DataBuffer = data;
-    std::memcpy(in.Cdb, read_cd().cdb, 12);
+    SCSI_PASS_THROUGH_DIRECT in = read_request(data), out{};
     const SCSI_PASS_THROUGH_DIRECT sent = in;
     DWORD returned = 0;
     ASSERT_TRUE(DeviceIoControl(drive, IOCTL_SCSI_PASS_THROUGH_DIRECT, &in, sizeof in, &out,
