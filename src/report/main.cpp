@@ -70,29 +70,28 @@ class progress_line {
 } // namespace
 
 int main(int argc, char **argv) {
-    CLI::App app{"Reads qscan's output and tells which ISRC each track carries, and whether the "
-                 "codes and the drive can be trusted.",
+    // Every line of --help fits 80 columns; man qscan-report says the rest.
+    CLI::App app{"Tells which ISRC each track of an audio CD carries, from qscan's output,\n"
+                 "and whether the codes and the drive can be trusted.",
                  "qscan-report"};
+    app.get_formatter()->column_width(22);
     std::vector<std::string> files;
     bool json = false, cue = false;
-    std::string cue_file = "disc.bin";
-    app.add_option("FILE", files,
-                   "qscan's output (qscan -r gives the full evidence); standard input when no "
-                   "FILE is named or FILE is -. Several files are read in order, as one scan.");
-    std::string svg_file;
-    app.add_option("--svg", svg_file,
-                   "also draw the disc as an SVG picture into FILE (- for standard output, "
-                   "instead of the report); needs raw lines")
-        ->type_name("FILE");
+    std::string cue_file = "disc.bin", svg_file;
+    app.add_option("FILE", files, "qscan's output, best -r's (none, or -: standard input)")
+        ->type_name("");
     auto *json_flag = app.add_flag("--json", json, "print the report as JSON");
-    auto *cue_flag =
-        app.add_flag("--cue", cue, "print a CUE sheet for an image of the scanned sectors");
-    app.add_option("--cue-file", cue_file, "the image file the CUE sheet names (default disc.bin)")
+    auto *cue_flag = app.add_flag("--cue", cue, "print a CUE sheet for an image of the disc");
+    app.add_option("--cue-file", cue_file, "the image the CUE sheet names (disc.bin)")
+        ->type_name("NAME")
         ->needs(cue_flag);
     json_flag->excludes(cue_flag);
+    app.add_option("--svg", svg_file, "also draw the disc into FILE (-: instead of the report)")
+        ->type_name("FILE");
     app.set_version_flag("--version", std::string("qscan-report ") + QSCAN_VERSION);
-    app.footer("Exit status: 0 for a report with no findings, 1 for a report with findings, 2 "
-               "for a usage error or input that cannot be read.");
+    app.footer("Several FILEs are read in order, as one scan. --cue and --svg need raw lines.\n"
+               "Exit status: 0 a report without findings, 1 with findings, 2 a usage error\n"
+               "or input that cannot be read.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &e) {
