@@ -78,7 +78,7 @@ int main(int argc, char **argv) {
     std::vector<std::string> files;
     bool json = false, cue = false;
     std::string cue_file = "disc.bin", svg_file;
-    app.add_option("FILE", files, "qscan's output, best -r's (none, or -: standard input)")
+    app.add_option("FILE", files, "qscan's output, ideally of -r; none or -: standard input")
         ->type_name("");
     auto *json_flag = app.add_flag("--json", json, "print the report as JSON");
     auto *cue_flag = app.add_flag("--cue", cue, "print a CUE sheet for an image of the disc");
