@@ -211,14 +211,15 @@ parsed_line parse_line(const char *text, size_t length) {
     if (position_field(c, &line.position)) {
         if (c.done()) {
             line.kind = line_kind::other; // -t
-        } else if (c.literal(" : ") && catalog_field(c, &line.code) && c.done()) {
-            line.kind = line_kind::catalog;
-        } else {
-            cursor again(text, length);
-            line.code.clear();
-            if (position_field(again, &line.position) && again.literal(" : ") &&
-                recording_field(again, &line.code) && again.done()) {
-                line.kind = line_kind::recording;
+        } else if (c.literal(" : ")) {
+            cursor code = c; // the code, whichever kind it is
+            if (catalog_field(code, &line.code) && code.done()) {
+                line.kind = line_kind::catalog;
+            } else {
+                line.code.clear();
+                if (recording_field(c, &line.code) && c.done()) {
+                    line.kind = line_kind::recording;
+                }
             }
         }
         return line;
