@@ -179,10 +179,6 @@ std::string lba_range(const code_seen &code) {
                : "LBA " + std::to_string(code.first_lba) + "-" + std::to_string(code.last_lba);
 }
 
-std::string frames_text(uint64_t frames) {
-    return std::to_string(frames) + (frames == 1 ? " frame" : " frames");
-}
-
 void add_finding(disc_report &r, const std::string &kind, int track, const std::string &text) {
     r.findings.push_back({kind, track, text});
 }
@@ -212,7 +208,8 @@ void code_findings(disc_report &r) {
             // A code that cannot be right is reported as that, conflict or not.
             if (c->kind == code_kind::conflicting && c->validity == code_validity::valid) {
                 add_finding(r, "conflicting_isrc", t.number,
-                            at + grouped_isrc(c->code) + " on " + frames_text(c->frames) +
+                            at + grouped_isrc(c->code) + " on " +
+                                counted(c->frames, "frame", "frames") +
                                 (in_pause ? " of its pause" : "") + " (" + lba_range(*c) + ") is " +
                                 (t.isrc ? "not its own " + grouped_isrc(t.isrc->code)
                                         : "no neighbour's code") +
@@ -221,11 +218,11 @@ void code_findings(disc_report &r) {
             if (c->validity == code_validity::placeholder) {
                 add_finding(r, "placeholder_isrc", t.number,
                             at + "an all-zero placeholder, not an ISRC, on " +
-                                frames_text(c->frames) + " (" + lba_range(*c) + ")");
+                                counted(c->frames, "frame", "frames") + " (" + lba_range(*c) + ")");
             } else if (c->validity == code_validity::invalid) {
                 add_finding(r, "invalid_isrc", t.number,
-                            at + grouped_isrc(c->code) + " on " + frames_text(c->frames) + " (" +
-                                lba_range(*c) +
+                            at + grouped_isrc(c->code) + " on " +
+                                counted(c->frames, "frame", "frames") + " (" + lba_range(*c) +
                                 ") is no valid ISRC: shown as read, never corrected");
             }
         }

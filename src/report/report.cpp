@@ -87,6 +87,22 @@ const char *kind_name(code_kind kind) {
     return "conflicting";
 }
 
+const char *mcn_verdict(const mcn_report &mcn) {
+    switch (mcn.value.validity) {
+    case code_validity::placeholder:
+        return "an all-zero placeholder";
+    case code_validity::invalid:
+        return "not all digits";
+    case code_validity::valid:
+        break;
+    }
+    return mcn.check_digit_valid ? "check digit holds" : "check digit fails";
+}
+
+std::string counted(uint64_t n, const char *one, const char *many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string duration(uint64_t frames) {
     char text[32];
     std::snprintf(text, sizeof text, "%02llu:%02llu.%02llu",

@@ -130,6 +130,13 @@ std::string grouped_isrc(const std::string &isrc);
 
 const char *kind_name(code_kind kind); // carried_over, early, conflicting
 
+// "check digit holds", "check digit fails", "not all digits" or "an all-zero
+// placeholder".
+const char *mcn_verdict(const mcn_report &mcn);
+
+// "1 frame", "2 frames".
+std::string counted(uint64_t n, const char *one, const char *many);
+
 // An LBA as minutes:seconds.frames of disc time (LBA 0 is 00:02.00), and a
 // count of frames as a duration.
 std::string disc_time(int64_t lba);

@@ -67,10 +67,6 @@ std::string text(double x, double y, const std::string &content, const std::stri
            "</text>\n";
 }
 
-std::string counted(uint64_t n, const char *one, const char *many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 std::string sectors_text(uint64_t first, uint64_t last) {
     return "sectors " + std::to_string(first) + "-" + std::to_string(last) + " (" +
            disc_time(static_cast<int64_t>(first)) + "-" + disc_time(static_cast<int64_t>(last)) +
@@ -106,12 +102,7 @@ std::string svg_picture(const disc_report &r) {
     if (!r.mcn) {
         summary += "no catalog number";
     } else {
-        const code_seen &v = r.mcn->value;
-        summary += "MCN " + v.code + ": " +
-                   (v.validity == code_validity::placeholder ? "an all-zero placeholder"
-                    : v.validity == code_validity::invalid   ? "not all digits"
-                    : r.mcn->check_digit_valid               ? "check digit holds"
-                                                             : "check digit fails");
+        summary += "MCN " + r.mcn->value.code + ": " + mcn_verdict(*r.mcn);
     }
     if (!r.drive.usable_q) {
         summary += "; no usable Q through raw P-W";

@@ -16,10 +16,6 @@ std::string percent(double share, int decimals) {
     return text;
 }
 
-std::string counted(uint64_t n, const char *one, const char *many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 // Words of text in lines of at most WIDTH columns, the first starting at
 // column first, the rest indented by indent.
 std::string wrapped(const std::string &text, size_t first, size_t indent) {
@@ -117,11 +113,8 @@ std::string text_report(const disc_report &r) {
     }
     if (r.mcn) {
         const code_seen &v = r.mcn->value;
-        std::string verdict = v.validity == code_validity::placeholder ? "an all-zero placeholder"
-                              : v.validity == code_validity::invalid   ? "not all digits"
-                              : r.mcn->check_digit_valid               ? "check digit holds"
-                                                                       : "check digit fails";
-        std::string text = v.code + " on " + counted(v.frames, "frame", "frames") + ", " + verdict;
+        std::string text =
+            v.code + " on " + counted(v.frames, "frame", "frames") + ", " + mcn_verdict(*r.mcn);
         for (const code_seen &other : r.mcn->others) {
             text += "; also " + other.code + " on " + counted(other.frames, "frame", "frames");
         }
