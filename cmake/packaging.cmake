@@ -31,7 +31,7 @@ if(WIN32)
   endif()
   add_custom_target(zip
     COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
-            -DNAME=${QSCAN_ZIP_NAME} -P ${CMAKE_SOURCE_DIR}/cmake/windows-zip.cmake
+            -DNAME=${QSCAN_ZIP_NAME} -DRELEASE_EPOCH=${QSCAN_RELEASE_EPOCH} -P ${CMAKE_SOURCE_DIR}/cmake/windows-zip.cmake
     COMMENT "Packing ${QSCAN_ZIP_NAME}.zip"
     VERBATIM)
   add_dependencies(zip ${zip_targets})
@@ -60,7 +60,6 @@ string(REGEX REPLACE "^.*\n(Permission is hereby granted)" "\\1" licence "${lice
 string(REGEX REPLACE "\n+$" "" licence "${licence}")
 string(REPLACE "\n\n" "\n.\n" licence "${licence}")
 string(REPLACE "\n" "\n " QSCAN_LICENSE_PARAGRAPH " ${licence}")
-set(QSCAN_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 12:00:00 +0000")
 configure_file(doc/copyright.in ${CMAKE_BINARY_DIR}/copyright @ONLY)
 configure_file(doc/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
 
@@ -86,6 +85,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_QSCAN_SOURCE_DIR ${CMAKE_SOURCE_DIR})
+set(CPACK_QSCAN_RELEASE_EPOCH ${QSCAN_RELEASE_EPOCH})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/cpack-epoch.cmake)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

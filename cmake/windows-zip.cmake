@@ -1,15 +1,19 @@
-# cmake -DBUILD_DIR=DIR -DSOURCE_DIR=DIR -DNAME=qscan-VERSION-win32 -P windows-zip.cmake
+# cmake -DBUILD_DIR=DIR -DSOURCE_DIR=DIR -DNAME=qscan-VERSION-win32
+#       -DRELEASE_EPOCH=SECONDS -P windows-zip.cmake
 # Packs the Windows build's install tree, stripped, as BUILD_DIR/NAME.zip,
 # the same bytes on every machine: entries in a fixed order, fixed
 # permissions, no owner and one time for all, SOURCE_DATE_EPOCH (by default
-# the last commit's).
+# the last commit's, and without git the release date kept in the sources).
 set(epoch "$ENV{SOURCE_DATE_EPOCH}")
 if(epoch STREQUAL "")
   execute_process(COMMAND git -C "${SOURCE_DIR}" log -1 --format=%ct
                   OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 endif()
 if(NOT epoch MATCHES "^[0-9]+$")
-  message(FATAL_ERROR "no SOURCE_DATE_EPOCH, and no commit to take it from in ${SOURCE_DIR}")
+  set(epoch "${RELEASE_EPOCH}")
+endif()
+if(NOT epoch MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "no SOURCE_DATE_EPOCH, no commit in ${SOURCE_DIR} and no release date")
 endif()
 
 # Staged here and nowhere else, whoever runs this (cpack sets DESTDIR).

@@ -84,6 +84,9 @@ TEST(Release, WindowsZip) {
     if (wine_run.empty()) {
         GTEST_SKIP() << "the zip's qscan.exe is 32-bit: " << QSCAN_WINE32_MISSING;
     }
+    if (!kernel_runs_32bit()) {
+        GTEST_SKIP() << "the zip's qscan.exe is 32-bit: " << QSCAN_NO_32BIT_KERNEL;
+    }
     const std::string exe = (folder / top / "qscan.exe").string();
     const process_result usage = run_process(wine_run, {wine_run, exe});
     EXPECT_NE(usage.out.find("qscan.exe [-r] [-p] [-t] [-c] [-i] [-e]  device\r\n"),

@@ -96,3 +96,11 @@ process_result run_qscan(const std::vector<std::string> &options, const std::str
     args.insert(args.end(), options.begin(), options.end());
     return run_process(QSCAN_EXE, args, {{"CDSIM_X", image}});
 }
+
+bool kernel_runs_32bit() {
+    static const bool runs = [] {
+        const std::string probe = QSCAN_M32_PROBE;
+        return !probe.empty() && run_process(probe, {probe}).out == "32-bit\n";
+    }();
+    return runs;
+}

@@ -23,3 +23,8 @@ process_result run_process(const std::string &program, const std::vector<std::st
 // The tool under test, with the simulated drive X: holding image ("" for an
 // empty drive).
 process_result run_qscan(const std::vector<std::string> &options, const std::string &image);
+
+// Whether 32-bit programs run where the test runs: the build's -m32 probe,
+// asked at run time, since a host kernel may answer "Exec format error" where
+// a guest's kernel does not.
+bool kernel_runs_32bit();

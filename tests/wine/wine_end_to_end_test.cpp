@@ -25,6 +25,7 @@ struct windows_build {
     std::string wine_run; // "" when this build cannot run here
     std::string exe;
     const char *missing; // why, then
+    bool is_32bit;
 };
 
 void PrintTo(const windows_build &build, std::ostream *out) {
@@ -43,6 +44,10 @@ class UnderWine : public ::testing::TestWithParam<windows_build> {
         if (build.wine_run.empty() || !std::filesystem::exists(build.exe)) {
             GTEST_SKIP() << "the " << build.name
                          << " Windows build cannot run here: " << build.missing;
+        }
+        if (build.is_32bit && !kernel_runs_32bit()) {
+            GTEST_SKIP() << "the " << build.name
+                         << " Windows build cannot run here: " << QSCAN_NO_32BIT_KERNEL;
         }
         wine_run = build.wine_run;
         windows_exe = build.exe;
@@ -114,9 +119,9 @@ class UnderWine : public ::testing::TestWithParam<windows_build> {
 INSTANTIATE_TEST_SUITE_P(
     , UnderWine,
     ::testing::Values(windows_build{"i686", QSCAN_WINE_RUN32, QSCAN_WINDOWS_I686_EXE,
-                                    QSCAN_WINE32_MISSING},
+                                    QSCAN_WINE32_MISSING, true},
                       windows_build{"x86_64", QSCAN_WINE_RUN, QSCAN_WINDOWS_X86_64_EXE,
-                                    "needs g++-mingw-w64-x86-64-posix and wine64"}),
+                                    "needs g++-mingw-w64-x86-64-posix and wine64", false}),
     [](const ::testing::TestParamInfo<windows_build> &info) { return info.param.name; });
 
 TEST_P(UnderWine, UsageErrors) {
