@@ -102,7 +102,8 @@ std::string svg_picture(const disc_report &r) {
     if (!r.mcn) {
         summary += "no catalog number";
     } else {
-        summary += "MCN " + r.mcn->value.code + ": " + mcn_verdict(*r.mcn);
+        summary += "MCN " + (r.mcn->value ? r.mcn->value->code + ": " : std::string()) +
+                   mcn_verdict(*r.mcn);
     }
     if (!r.drive.usable_q) {
         summary += "; no usable Q through raw P-W";
