@@ -75,8 +75,8 @@ std::vector<track_report> report_tracks(const std::vector<laid_track> &tracks,
 
 hidden_track take_hidden(const laid_track &first, track_evidence &evidence) {
     hidden_track out;
-    out.lba = first.begin;
-    out.sectors = static_cast<uint64_t>(first.start - first.begin);
+    out.lba = 0;
+    out.sectors = static_cast<uint64_t>(first.start);
     std::map<std::string, uint32_t> frames;
     for (const auto &[code, t] : evidence.pause) {
         frames[code] = t.frames();

@@ -8,11 +8,12 @@ namespace {
 
 constexpr size_t HEAD = 2 * NEIGHBOUR_WINDOW_FRAMES, TAIL = NEIGHBOUR_WINDOW_FRAMES;
 
-// The laid track an LBA lies in: the last to begin at or before it.
+// The laid track an LBA lies in: the last to begin at or before it, or the
+// first.
 const laid_track *track_at(const std::vector<laid_track> &tracks, int64_t lba) {
     auto after = std::upper_bound(tracks.begin(), tracks.end(), lba,
                                   [](int64_t l, const laid_track &t) { return l < t.begin; });
-    return after == tracks.begin() ? nullptr : &*(after - 1);
+    return tracks.empty() ? nullptr : after == tracks.begin() ? &tracks.front() : &*(after - 1);
 }
 
 // One frame's count: pause, or body near the start, near the end or clear.

@@ -143,11 +143,13 @@ disc_layout layout_builder::build(const frame_tally &damage, int64_t end) const 
     }
     if (!laid.empty()) {
         laid.back().end = std::max(laid.back().begin, out.leadout.value_or(end));
-        const laid_track &first = laid.front();
-        // Track 1's pause from the first sector read, or from damage there.
-        out.hidden_track = first.number == 1 && first.pause && first.start > *first.pause &&
-                           (*first.pause <= 0 || damage.damaged_in(0, *first.pause - 1) >=
-                                                     static_cast<uint64_t>(*first.pause));
+        // Index 00 of track 1 is read before LBA 0 on any disc; read after
+        // it, it holds a track of its own, from LBA 0.
+        laid_track &first = laid.front();
+        out.hidden_track = first.number == 1 && first.pause && first.start > 0;
+        if (out.hidden_track) {
+            first.begin = *first.pause = first.indexes.front().lba = 0;
+        }
     }
     out.tracks = std::move(laid);
     return out;
