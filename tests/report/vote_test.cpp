@@ -101,7 +101,7 @@ TEST(Vote, TheCatalogNumber) {
     } rows[] = {
         {"one number", {{valid, 10}}, valid, ""},
         {"two valid numbers", {{valid, 31}, {other, 16}}, valid, other},
-        {"the majority read last", {{other, 16}, {valid, 31}}, valid, other},
+        {"the majority on the larger number", {{valid, 16}, {other, 31}}, other, valid},
         {"a placeholder on more frames", {{zeros, 25}, {valid, 22}}, valid, ""},
         {"a failing check digit on more frames", {{failing, 25}, {valid, 22}}, valid, ""},
         {"a rival on a few frames", {{valid, 20}, {other, 3}}, valid, ""},
