@@ -216,7 +216,7 @@ TEST(Report, TheHardDiscs) {
         EXPECT_EQ(tracks, row.tracks) << row.name;
         EXPECT_EQ(findings, row.findings) << row.name;
         EXPECT_EQ(r.exit_status, row.findings.empty() ? 0 : 1) << row.name;
-        EXPECT_LE(j["drive"].value("slips", json::array()).size(), 100u) << row.name;
+        EXPECT_LE(j["drive"].is_null() ? 0 : j["drive"]["slips"].size(), 100u) << row.name;
         for (const auto &[pointer, value] : row.at) {
             EXPECT_EQ(j[json::json_pointer(pointer)], value) << row.name << " " << pointer;
         }
