@@ -65,12 +65,15 @@ std::vector<laid_track> line_evidence::layout() const {
     std::vector<laid_track> all;
     for (const laid_track &t : out) {
         if (!all.empty()) {
+            // Of two or more in one gap, none can be told apart: no span.
             const track_lines &before = tracks_.at(all.back().number);
+            const bool alone = t.number - all.back().number == 2;
             for (int n = all.back().number + 1; n < t.number; ++n) {
                 laid_track missing;
                 missing.number = n;
                 missing.begin = missing.start =
-                    before.last ? std::min(*before.last + ISRC_STRETCH_FRAMES, t.begin) : t.begin;
+                    before.last && alone ? std::min(*before.last + ISRC_STRETCH_FRAMES, t.begin)
+                                         : t.begin;
                 all.push_back(missing);
             }
         }

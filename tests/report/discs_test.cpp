@@ -181,16 +181,29 @@ track GBAYE6900006 length 0:20.00
          {{"/tracks/0/damaged", 0}, {"/tracks/1/damaged", 20}},
          {},
          {}},
-        {"lines only: tracks without a line",
+        // Track 2 is read only by codes carried over; 6, 8, 10 and 11 not at
+        // all, and 10 and 11 cannot be told apart.
+        {"lines only: tracks without a code",
          R"(isrc_every 100
 track GBAYE6900001 length 0:20.00
-track - length 0:20.00
-track GBAYE6900003 length 0:20.00
 track - length 0:01.00
+track GBAYE6900003 length 0:20.00
+track - length 0:20.00
 track GBAYE6900005 length 0:20.00
+track - length 0:20.00
+track GBAYE6900007 length 0:20.00
+track - length 0:01.00
+track GBAYE6900009 length 0:20.00
+track - length 0:20.00
+track - length 0:20.00
+track GBAYE6900012 length 0:20.00
+at 1501-1503 isrc GBAYE6900001
+at 3076-3078 isrc GBAYE6900003
 )",
-         {"1 own GBAYE6900001", "2 none", "3 own GBAYE6900003", "4 unknown", "5 own GBAYE6900005"},
-         {"missing_isrc@2"},
+         {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003", "4 none", "5 own GBAYE6900005",
+          "6 none", "7 own GBAYE6900007", "8 unknown", "9 own GBAYE6900009", "10 unknown",
+          "11 unknown", "12 own GBAYE6900012"},
+         {"missing_isrc@4", "missing_isrc@6"},
          {},
          {"MCN       no catalog line: scan with -c or -r to look for one"},
          {},
@@ -218,7 +231,9 @@ TEST(Report, TheHardDiscs) {
         EXPECT_EQ(r.exit_status, row.findings.empty() ? 0 : 1) << row.name;
         EXPECT_LE(j["drive"].is_null() ? 0 : j["drive"]["slips"].size(), 100u) << row.name;
         for (const auto &[pointer, value] : row.at) {
-            EXPECT_EQ(j[json::json_pointer(pointer)], value) << row.name << " " << pointer;
+            const json::json_pointer at(pointer);
+            EXPECT_EQ(j.contains(at) ? j.at(at) : json("(missing)"), value)
+                << row.name << " " << pointer;
         }
         const std::string text = run({output}).out;
         for (const std::string &line : row.text) {
@@ -246,20 +261,20 @@ TEST(Report, TheHardDiscs) {
 }
 
 // Peak memory does not grow with sectors, even where every other frame is an
-// ISRC frame of one of two codes.
+// ISRC frame of one of two codes and damage cuts them into short runs.
 TEST(Report, MemoryStaysFlatWhenCodesAlternate) {
     std::vector<long> peaks;
-    for (const char *length : {"3:00.00", "30:00.00"}) {
+    for (const char *length : {"6:00.00", "60:00.00"}) {
         disc_row row;
-        row.disc = std::string("isrc_every 2\ntrack GBAYE6900001 length ") + length +
+        row.disc = std::string("isrc_every 2\ndamage 0.3\ntrack GBAYE6900001 length ") + length +
                    " isrc2 GBAYE6900002\n";
         const std::string output = scanned(row);
         const process_result r =
             run_process("/usr/bin/time", {"time", "-f", "%M", QSCAN_REPORT_EXE, "--json", output});
         peaks.push_back(std::stol(r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1)));
-        EXPECT_EQ(json::parse(r.out)["tracks"][0]["isrc_status"], "ambiguous") << length;
+        EXPECT_EQ(json::parse(r.out)["tracks"].size(), 1u) << length;
     }
-    EXPECT_LT(peaks[1] - peaks[0], 1024) << peaks[0] << " KiB, then " << peaks[1] << " KiB";
+    EXPECT_LT(peaks[1] - peaks[0], 512) << peaks[0] << " KiB, then " << peaks[1] << " KiB";
 }
 
 } // namespace
