@@ -107,17 +107,9 @@ bool mcn_usable(const std::string &mcn) {
 }
 
 const char *status_name(isrc_status status) {
-    switch (status) {
-    case isrc_status::own:
-        return "own";
-    case isrc_status::none:
-        return "none";
-    case isrc_status::ambiguous:
-        return "ambiguous";
-    case isrc_status::unknown:
-        break;
-    }
-    return "unknown";
+    // In the order of the enumeration.
+    static const char *const names[] = {"own", "none", "unknown", "ambiguous"};
+    return names[static_cast<size_t>(status)];
 }
 
 namespace {

@@ -40,6 +40,11 @@ std::string code_at(const finding &f) {
 
 using wording = std::function<std::string(const finding &)>;
 
+// "the catalog number CODE " and what is wrong with it.
+wording catalog_number(const char *what) {
+    return [what](const finding &f) { return "the catalog number " + f.text("code") + " " + what; };
+}
+
 const std::map<std::string, wording> &wordings() {
     static const std::map<std::string, wording> words = {
         {"conflicting_isrc",
@@ -80,21 +85,10 @@ const std::map<std::string, wording> &wordings() {
                     " are each on more than " + std::to_string(MCN_RIVAL_FRAMES) +
                     " frames: compare with the barcode; the CUE sheet gives none";
          }},
-        {"placeholder_mcn",
-         [](const finding &f) {
-             return "the catalog number " + f.text("code") +
-                    " is an all-zero placeholder, not a GTIN-13";
-         }},
-        {"invalid_mcn",
-         [](const finding &f) {
-             return "the catalog number " + f.text("code") +
-                    " holds characters that are no digits: shown as read";
-         }},
+        {"placeholder_mcn", catalog_number("is an all-zero placeholder, not a GTIN-13")},
+        {"invalid_mcn", catalog_number("holds characters that are no digits: shown as read")},
         {"mcn_check_digit",
-         [](const finding &f) {
-             return "the catalog number " + f.text("code") +
-                    " fails its GTIN-13 check digit: compare with the barcode";
-         }},
+         catalog_number("fails its GTIN-13 check digit: compare with the barcode")},
         {"unreadable_track",
          [](const finding &f) {
              return "no frame could be read; it lies within " +
