@@ -73,8 +73,13 @@ std::string cue_sheet(const disc_report &r, const std::string &image_name) {
         if (t.isrc && t.isrc->validity == code_validity::valid) {
             out += "    ISRC " + t.isrc->code + "\n";
         }
-        // Sectors before the image's first are not in it.
-        for (const index_mark &m : t.indexes) {
+        // Sectors before the image's first are not in it; a track whose
+        // index 01 was not read starts where its pause was read.
+        std::vector<index_mark> marks = t.indexes;
+        if (!t.index01_lba && t.index00_lba) {
+            marks.insert(marks.begin() + 1, {1, *t.index00_lba});
+        }
+        for (const index_mark &m : marks) {
             if (m.lba >= 0 || m.number == 1) {
                 std::snprintf(line, sizeof line, "    INDEX %02d ", m.number);
                 out += line + image_time(std::max<int64_t>(m.lba, 0)) + "\n";
