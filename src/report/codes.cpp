@@ -72,7 +72,9 @@ std::vector<track_evidence> code_collector::place(const std::vector<laid_track> 
     std::vector<track_evidence> out(tracks.size());
     auto index_of = [&](const laid_track *t) { return static_cast<size_t>(t - tracks.data()); };
     for (const auto &[k, p] : parts_) {
-        const auto &[number, in_pause, code] = k;
+        const int number = std::get<0>(k); // captured below, so no structured binding
+        const bool in_pause = std::get<1>(k);
+        const std::string &code = std::get<2>(k);
         for (const auto *list : {&p.head, &p.tail}) {
             for (const int64_t lba : *list) {
                 if (const laid_track *t = track_at(tracks, lba)) {
