@@ -34,6 +34,49 @@ json codes_json(const std::vector<code_seen> &codes, const char *name) {
     return out;
 }
 
+json tracks_json(const std::vector<track_report> &list) {
+    json tracks = json::array();
+    for (const track_report &t : list) {
+        json indexes = json::array();
+        for (const index_mark &m : t.indexes) {
+            indexes.push_back({{"number", m.number}, {"lba", m.lba}});
+        }
+        json track = {
+            {"number", t.number},
+            {"readable", t.readable},
+            {"control", or_null(t.control)},
+            {"index00_lba", or_null(t.index00_lba)},
+            {"index01_lba", or_null(t.index01_lba)},
+            {"indexes", indexes},
+            {"isrc_status", status_name(t.status)},
+            {"isrc", t.isrc ? json(t.isrc->code) : json(nullptr)},
+            {"isrc_frames", t.isrc ? t.isrc->frames : 0},
+            {"isrc_valid", t.isrc ? json(t.isrc->validity == code_validity::valid) : json(nullptr)},
+            {"isrc_first_lba", t.isrc ? json(t.isrc->first_lba) : json(nullptr)},
+            {"isrc_last_lba", t.isrc ? json(t.isrc->last_lba) : json(nullptr)},
+            {"other_isrcs", codes_json(t.other_isrcs, "isrc")},
+            {"pause_isrcs", codes_json(t.pause_isrcs, "isrc")},
+            {"damaged", or_null(t.damaged)}};
+        tracks.push_back(track);
+    }
+    return tracks;
+}
+
+json findings_json(const std::vector<finding> &list) {
+    json findings = json::array();
+    for (const finding &f : list) {
+        json values = json::object();
+        for (const auto &[name, value] : f.values) {
+            std::visit([&, &name = name](const auto &v) { values[name] = v; }, value);
+        }
+        findings.push_back({{"kind", f.kind},
+                            {"track", f.track ? json(f.track) : json(nullptr)},
+                            {"text", finding_text(f)},
+                            {"values", values}});
+    }
+    return findings;
+}
+
 } // namespace
 
 std::string json_report(const disc_report &r) {
@@ -61,31 +104,7 @@ std::string json_report(const disc_report &r) {
     } else {
         out["mcn"] = nullptr;
     }
-    json tracks = json::array();
-    for (const track_report &t : r.tracks) {
-        json indexes = json::array();
-        for (const index_mark &m : t.indexes) {
-            indexes.push_back({{"number", m.number}, {"lba", m.lba}});
-        }
-        json track = {
-            {"number", t.number},
-            {"readable", t.readable},
-            {"control", or_null(t.control)},
-            {"index00_lba", or_null(t.index00_lba)},
-            {"index01_lba", or_null(t.index01_lba)},
-            {"indexes", indexes},
-            {"isrc_status", status_name(t.status)},
-            {"isrc", t.isrc ? json(t.isrc->code) : json(nullptr)},
-            {"isrc_frames", t.isrc ? t.isrc->frames : 0},
-            {"isrc_valid", t.isrc ? json(t.isrc->validity == code_validity::valid) : json(nullptr)},
-            {"isrc_first_lba", t.isrc ? json(t.isrc->first_lba) : json(nullptr)},
-            {"isrc_last_lba", t.isrc ? json(t.isrc->last_lba) : json(nullptr)},
-            {"other_isrcs", codes_json(t.other_isrcs, "isrc")},
-            {"pause_isrcs", codes_json(t.pause_isrcs, "isrc")},
-            {"damaged", or_null(t.damaged)}};
-        tracks.push_back(track);
-    }
-    out["tracks"] = tracks;
+    out["tracks"] = tracks_json(r.tracks);
     if (r.hidden) {
         const std::optional<code_seen> &c = r.hidden->isrc;
         out["hidden_track"] = {{"lba", r.hidden->lba},
@@ -110,18 +129,7 @@ std::string json_report(const disc_report &r) {
     } else {
         out["drive"] = nullptr;
     }
-    json findings = json::array();
-    for (const finding &f : r.findings) {
-        json values = json::object();
-        for (const auto &[name, value] : f.values) {
-            std::visit([&, &name = name](const auto &v) { values[name] = v; }, value);
-        }
-        findings.push_back({{"kind", f.kind},
-                            {"track", f.track ? json(f.track) : json(nullptr)},
-                            {"text", finding_text(f)},
-                            {"values", values}});
-    }
-    out["findings"] = findings;
+    out["findings"] = findings_json(r.findings);
     return out.dump(2) + "\n";
 }
 

@@ -35,15 +35,20 @@ void layout_builder::trust(int track, int index, int control, int64_t lba, int64
     }
 }
 
-std::optional<laid_track> layout_builder::lay(int number, const track_parts &t) const {
-    laid_track out;
-    out.number = number;
+std::map<int64_t, uint32_t> layout_builder::starts_of(const track_parts &t) {
     std::map<int64_t, uint32_t> starts;
     for (const auto &[index, p] : t.parts) {
         for (const auto &[start, n] : p.starts) {
             starts[start] += n;
         }
     }
+    return starts;
+}
+
+std::optional<laid_track> layout_builder::lay(int number, const track_parts &t) const {
+    laid_track out;
+    out.number = number;
+    const std::map<int64_t, uint32_t> starts = starts_of(t);
     std::map<int, uint32_t> controls;
     for (size_t c = 0; c < t.controls.size(); ++c) {
         controls[static_cast<int>(c)] = t.controls[c];
@@ -87,38 +92,16 @@ void layout_builder::uncertain_starts(const laid_track &t, int64_t previous,
     }
 }
 
-disc_layout layout_builder::build(const frame_tally &damage, int64_t end) const {
-    disc_layout out;
-    std::map<int, int64_t> last; // the last LBA read of each track
-    for (const auto &[number, t] : tracks_) {
-        if (number < 1 || number > 99) {
-            continue;
-        }
-        if (auto laid = lay(number, t)) {
-            out.tracks.push_back(*laid);
-            for (const auto &[index, p] : t.parts) {
-                last[number] = std::max(last_read(last, number), p.max_lba);
-            }
-        }
-    }
-    if (const auto leadout = tracks_.find(TIMING_LEAD_OUT_TRACK); leadout != tracks_.end()) {
-        std::map<int64_t, uint32_t> starts;
-        for (const auto &[index, p] : leadout->second.parts) {
-            for (const auto &[start, n] : p.starts) {
-                starts[start] += n;
-            }
-        }
-        out.leadout = majority(starts);
-    }
-    // In disc order, which is the order of the numbers on any disc that is
-    // not garbage.
-    std::stable_sort(out.tracks.begin(), out.tracks.end(),
-                     [](const laid_track &a, const laid_track &b) { return a.begin < b.begin; });
+// Tracks in disc order with what damage hid between them: numbers no frame
+// was read of, pauses no frame of which was read, starts read late.
+std::vector<laid_track> layout_builder::with_gaps(const std::vector<laid_track> &tracks,
+                                                  const std::map<int, int64_t> &last,
+                                                  const frame_tally &damage,
+                                                  disc_layout &out) const {
     std::vector<laid_track> laid;
-    for (laid_track &t : out.tracks) {
+    for (laid_track t : tracks) {
         const laid_track *before = laid.empty() ? nullptr : &laid.back();
         const int64_t after = before ? last_read(last, before->number) + 1 : 0;
-        // Numbers no frame was read of, between the last read and this one.
         for (int n = before ? before->number + 1 : 1; n < t.number; ++n) {
             laid_track missing;
             missing.number = n;
@@ -128,7 +111,6 @@ disc_layout layout_builder::build(const frame_tally &damage, int64_t end) const 
             out.unreadable_tracks.push_back({n, 0, after, t.begin - 1});
         }
         const bool after_readable = laid.empty() || laid.back().readable;
-        // A pause no frame of which was read: damage where it would lie.
         if (!t.pause && after_readable && t.start - after >= UNREADABLE_STRETCH_FRAMES &&
             damage.damaged_in(after, t.start - 1) >=
                 static_cast<uint64_t>(UNREADABLE_STRETCH_FRAMES)) {
@@ -138,6 +120,33 @@ disc_layout layout_builder::build(const frame_tally &damage, int64_t end) const 
         uncertain_starts(t, after - 1, damage, out.uncertain_boundaries);
         laid.push_back(t);
     }
+    return laid;
+}
+
+disc_layout layout_builder::build(const frame_tally &damage, int64_t end) const {
+    disc_layout out;
+    std::vector<laid_track> tracks;
+    std::map<int, int64_t> last; // the last LBA read of each track
+    for (const auto &[number, t] : tracks_) {
+        if (number < 1 || number > 99) {
+            continue;
+        }
+        if (auto laid = lay(number, t)) {
+            tracks.push_back(*laid);
+            for (const auto &[index, p] : t.parts) {
+                last[number] = std::max(last_read(last, number), p.max_lba);
+            }
+        }
+    }
+    if (const auto leadout = tracks_.find(TIMING_LEAD_OUT_TRACK); leadout != tracks_.end()) {
+        out.leadout = majority(starts_of(leadout->second));
+    }
+    // In disc order, which is the order of the numbers on any disc that is
+    // not garbage.
+    std::stable_sort(tracks.begin(), tracks.end(),
+                     [](const laid_track &a, const laid_track &b) { return a.begin < b.begin; });
+    out.tracks = with_gaps(tracks, last, damage, out);
+    std::vector<laid_track> &laid = out.tracks;
     for (size_t i = 0; i + 1 < laid.size(); ++i) {
         laid[i].end = laid[i + 1].begin;
     }
@@ -151,7 +160,6 @@ disc_layout layout_builder::build(const frame_tally &damage, int64_t end) const 
             first.begin = *first.pause = first.indexes.front().lba = 0;
         }
     }
-    out.tracks = std::move(laid);
     return out;
 }
 

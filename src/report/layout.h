@@ -53,7 +53,11 @@ class layout_builder {
         std::map<int, part> parts;
         std::array<uint32_t, 16> controls{};
     };
+    static std::map<int64_t, uint32_t> starts_of(const track_parts &t);
     std::optional<laid_track> lay(int number, const track_parts &t) const;
+    std::vector<laid_track> with_gaps(const std::vector<laid_track> &tracks,
+                                      const std::map<int, int64_t> &last, const frame_tally &damage,
+                                      disc_layout &out) const;
     void uncertain_starts(const laid_track &t, int64_t previous, const frame_tally &damage,
                           std::vector<hidden_stretch> &into) const;
 
