@@ -1,5 +1,6 @@
 #include "report/writers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -57,6 +58,10 @@ std::string whose(code_kind kind, bool pause) {
         break;
     }
     return "conflicting";
+}
+
+bool tied(const track_report &t, const code_seen &c) {
+    return std::find(t.tied.begin(), t.tied.end(), c.code) != t.tied.end();
 }
 
 std::string validity_note(code_validity validity) {
@@ -203,7 +208,8 @@ std::string text_report(const disc_report &r) {
                     counted(c.frames, "frame", "frames") + (pause ? " of its pause" : "") +
                     ", LBA " + std::to_string(c.first_lba) +
                     (c.last_lba != c.first_lba ? "-" + std::to_string(c.last_lba) : "") + ": " +
-                    whose(c.kind, pause) + validity_note(c.validity);
+                    (tied(t, c) ? "tied, so no code is its own" : whose(c.kind, pause)) +
+                    validity_note(c.validity);
                 codes += "  " + wrapped(text, 2, 4) + "\n";
             }
         }
