@@ -110,14 +110,15 @@ void analysis::add_position(uint64_t sector, const subq &frame) {
         layout_.trust(s.track, s.index, s.control, s.lba, s.rel);
     };
     // A lone frame whose time disagrees with its neighbours is passed over.
-    if (drive_.position(sector, sample.lba)) {
-        if (untrusted_) {
-            trust(*untrusted_);
-            untrusted_.reset();
-        }
-        trust(sample);
-    } else {
+    const auto agreement = drive_.position(sector, sample.lba);
+    if (agreement == drive_timeline::agreement::with_last && untrusted_) {
+        trust(*untrusted_);
+    }
+    untrusted_.reset();
+    if (agreement == drive_timeline::agreement::none) {
         untrusted_ = sample;
+    } else {
+        trust(sample);
     }
     codes_.enter(p.track, p.index);
 }

@@ -13,7 +13,7 @@ constexpr size_t MAX_HELD_OFFSETS = 16;
 
 } // namespace
 
-bool drive_timeline::position(uint64_t sector, int64_t lba) {
+drive_timeline::agreement drive_timeline::position(uint64_t sector, int64_t lba) {
     const int64_t offset = lba - static_cast<int64_t>(sector);
     ++position_frames_;
     const auto found = counts_.find(offset);
@@ -22,14 +22,17 @@ bool drive_timeline::position(uint64_t sector, int64_t lba) {
     } else if (counts_.size() < MAX_DISTINCT_OFFSETS) {
         counts_.emplace(offset, 1);
     }
-    const bool agrees = run_offset_ == offset;
-    if (agrees) {
-        trust(run_sector_, offset);
-    } else {
-        run_offset_ = offset;
-        run_sector_ = sector;
+    agreement out = agreement::none;
+    if (last_ && last_->offset == offset) {
+        trust(last_->sector, offset);
+        out = agreement::with_last;
+    } else if (before_ && before_->offset == offset) {
+        trust(sector, offset);
+        out = agreement::with_one_before;
     }
-    return agrees;
+    before_ = last_;
+    last_ = seen{sector, offset};
+    return out;
 }
 
 void drive_timeline::trust(uint64_t sector, int64_t offset) {

@@ -1,7 +1,8 @@
 // The drive check: for every position frame, its offset (the sector its own
-// time names less the sector it was read at). Two frames in a row that agree
-// are trusted; a change of the trusted offset is a slip, and a return to an
-// offset held before is jitter.
+// time names less the sector it was read at). A frame that agrees with one
+// of the two before it is trusted (a drive that jitters from frame to frame
+// still agrees with every other frame); a change of the trusted offset is a
+// slip, and a return to an offset held before is jitter.
 #pragma once
 
 #include "report/report.h"
@@ -19,9 +20,11 @@ struct jitter {
 
 class drive_timeline {
   public:
-    // A position frame read at sector naming lba: true when it and the one
-    // before agree, so both are to be trusted.
-    bool position(uint64_t sector, int64_t lba);
+    // A position frame read at sector naming lba: whether it agrees with the
+    // frame before (both are to be trusted), only with the one before that
+    // (it is), or with neither.
+    enum class agreement { none, with_last, with_one_before };
+    agreement position(uint64_t sector, int64_t lba);
 
     // The trusted offset in force; 0 before any.
     int64_t offset() const { return offset_.value_or(0); }
@@ -34,8 +37,11 @@ class drive_timeline {
 
     std::map<int64_t, uint64_t> counts_;
     uint64_t position_frames_ = 0;
-    std::optional<int64_t> run_offset_;
-    uint64_t run_sector_ = 0;
+    struct seen {
+        uint64_t sector;
+        int64_t offset;
+    };
+    std::optional<seen> last_, before_; // the last two position frames
     std::optional<int64_t> offset_;
     std::vector<slip> slips_;
     uint64_t slip_count_ = 0;

@@ -60,13 +60,14 @@ std::vector<std::string> own_codes(int n) {
     return out;
 }
 
-// The offset jumps to 1 and back every 50 sectors over two minutes.
-std::string jittering() {
+// The offset jumps to 1 and back every period sectors, from sector first to
+// last.
+std::string jittering(int period, int first, int last) {
     std::string disc = "isrc_every 100\ntrack GBAYE6900001 length 1:00.00\n"
-                       "track GBAYE6900002 length 1:00.00\n";
-    for (int from = 100; from < 9000; from += 50) {
-        disc +=
-            "q_offset " + std::to_string(from / 50 % 2) + " from " + std::to_string(from) + "\n";
+                       "track GBAYE6900002 pregap 0:02.00 length 1:00.00\n";
+    for (int from = first; from <= last; from += period) {
+        disc += "q_offset " + std::to_string((from - first) / period % 2) + " from " +
+                std::to_string(from) + "\n";
     }
     return disc;
 }
@@ -166,12 +167,20 @@ track GBAYE6900006 length 0:20.00
          {},
          {},
          {"TRACK 02 MODE1/2352\n    FLAGS DCP\n", "TRACK 03 AUDIO\n    FLAGS 4CH PRE\n"}},
-        {"a drive whose offset jitters",
-         jittering(),
+        // Every other frame agrees: the pause is read all the same.
+        {"a drive whose offset jitters from frame to frame",
+         jittering(1, 4000, 6000),
          {"1 own GBAYE6900001", "2 own GBAYE6900002"},
          {"q_jitter@disc"},
-         {{"/drive/slip_count", 177}, {"/drive/q_offset", 0}, {"/findings/0/values/switches", 177}},
-         {"  disc: the drive's Q offset switches between 0 and 1, 177 times from sector 150"},
+         {{"/tracks/1/index00_lba", 4500}, {"/tracks/1/index01_lba", 4650}},
+         {},
+         {}},
+        {"a drive whose offset jitters",
+         jittering(50, 100, 8900),
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {"q_jitter@disc"},
+         {{"/drive/slip_count", 176}, {"/drive/q_offset", 0}, {"/findings/0/values/switches", 176}},
+         {"  disc: the drive's Q offset switches between 0 and 1, 176 times from sector 150"},
          {}},
         // A frame read 30 sectors early is damage where its time would lie.
         {"damage read 30 sectors off",
