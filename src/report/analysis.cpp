@@ -22,36 +22,6 @@ int64_t floor_mod(int64_t value, int64_t modulus) {
     return r < 0 ? r + modulus : r;
 }
 
-// How a code read over some LBAs reads in the tracks there: own (0), a
-// neighbour's (1), wrong (2), or not there (3); the kindest of them.
-int kindest(const disc_report &r, const std::vector<laid_track> &laid, int64_t from, int64_t to,
-            const std::string &code) {
-    int best = 3;
-    auto consider = [&](const code_seen &c) {
-        if (c.code == code) {
-            const int kind = c.validity != code_validity::valid ? 2
-                             : c.kind == code_kind::own         ? 0
-                             : c.kind == code_kind::conflicting ? 2
-                                                                : 1;
-            best = std::min(best, kind);
-        }
-    };
-    if (r.hidden && r.hidden->isrc) {
-        consider(*r.hidden->isrc);
-    }
-    for (size_t i = 0; i < laid.size(); ++i) {
-        const track_report &t = r.tracks[i];
-        if (laid[i].begin <= to && from < laid[i].end) {
-            if (t.isrc) {
-                consider(*t.isrc);
-            }
-            std::for_each(t.other_isrcs.begin(), t.other_isrcs.end(), consider);
-            std::for_each(t.pause_isrcs.begin(), t.pause_isrcs.end(), consider);
-        }
-    }
-    return std::min(best, 2);
-}
-
 } // namespace
 
 int64_t analysis::lba_of(const msf &time) {
@@ -128,27 +98,33 @@ void analysis::add_code_line(bool catalog, const timing &position, const std::st
 }
 
 disc_report analysis::finish() {
+    return has_raw() ? raw_report() : lines_report();
+}
+
+disc_report analysis::lines_report() const {
     disc_report r;
-    r.from_raw = has_raw();
-    if (!r.from_raw) {
-        const std::vector<laid_track> laid = lines_.layout();
-        std::vector<track_evidence> evidence = lines_.isrcs.place(laid);
-        for (size_t i = 0; i < laid.size(); ++i) {
-            evidence[i].clean_stretch = lines_.clean(laid[i]);
-        }
-        r.tracks = report_tracks(laid, evidence, isrc_vote(evidence), nullptr);
-        for (track_report &t : r.tracks) {
-            t.indexes.clear(); // the running positions tell no layout
-        }
-        r.mcn = report_mcn(lines_.catalogs);
-        code_findings(r);
-        return r;
+    const std::vector<laid_track> laid = lines_.layout();
+    std::vector<track_evidence> evidence = lines_.isrcs.place(laid);
+    for (size_t i = 0; i < laid.size(); ++i) {
+        evidence[i].clean_stretch = lines_.clean(laid[i]);
     }
+    r.tracks = report_tracks(laid, evidence, isrc_vote(evidence), nullptr);
+    for (track_report &t : r.tracks) {
+        t.indexes.clear(); // the running positions tell no layout
+    }
+    r.mcn = report_mcn(lines_.catalogs);
+    code_findings(r);
+    return r;
+}
+
+disc_report analysis::raw_report() {
+    disc_report r;
+    r.from_raw = true;
     r.sectors = sectors_;
     r.frames = tally_.counts;
     r.drive = drive_.report(r.frames, sectors_);
-    const int64_t end = static_cast<int64_t>(sectors_) + r.drive.q_offset.value_or(0);
-    const disc_layout layout = layout_.build(tally_, end);
+    const int64_t offset = r.drive.q_offset.value_or(0);
+    const disc_layout layout = layout_.build(tally_, static_cast<int64_t>(sectors_) + offset);
     std::vector<track_evidence> evidence = codes_.place(layout.tracks);
     for (size_t i = 0; i < layout.tracks.size(); ++i) {
         evidence[i].clean_stretch = stretches_.clean(layout.tracks[i].number);
@@ -162,10 +138,9 @@ disc_report analysis::finish() {
     code_findings(r);
     layout_findings(r, layout);
     drive_findings(r, drive_.jitter_seen());
-    const int64_t offset = r.drive.q_offset.value_or(0);
     r.picture = picture_.finish(sectors_, [&](uint64_t first, uint64_t last, const std::string &c) {
-        return kindest(r, layout.tracks, static_cast<int64_t>(first) + offset,
-                       static_cast<int64_t>(last) + offset, c);
+        return picture_kind(r, layout.tracks, static_cast<int64_t>(first) + offset,
+                            static_cast<int64_t>(last) + offset, c);
     });
     return r;
 }

@@ -43,6 +43,8 @@ class analysis {
     };
     void add_position(uint64_t sector, const subq &frame);
     int64_t place(uint64_t sector, int abs_f) const;
+    disc_report lines_report() const;
+    disc_report raw_report();
 
     uint64_t sectors_ = 0;
     frame_tally tally_;

@@ -1,5 +1,7 @@
 #include "report/picture.h"
 
+#include <algorithm>
+
 namespace report {
 
 namespace {
@@ -55,6 +57,34 @@ void picture_bins::isrc(uint64_t sector, const std::string &code) {
     } else {
         ++b.unkept;
     }
+}
+
+int picture_kind(const disc_report &r, const std::vector<laid_track> &laid, int64_t from,
+                 int64_t to, const std::string &code) {
+    int best = 3; // in none of them: wrong
+    auto consider = [&](const code_seen &c) {
+        if (c.code == code) {
+            const int kind = c.validity != code_validity::valid ? 2
+                             : c.kind == code_kind::own         ? 0
+                             : c.kind == code_kind::conflicting ? 2
+                                                                : 1;
+            best = std::min(best, kind);
+        }
+    };
+    if (r.hidden && r.hidden->isrc) {
+        consider(*r.hidden->isrc);
+    }
+    for (size_t i = 0; i < laid.size(); ++i) {
+        const track_report &t = r.tracks[i];
+        if (laid[i].begin <= to && from < laid[i].end) {
+            if (t.isrc) {
+                consider(*t.isrc);
+            }
+            std::for_each(t.other_isrcs.begin(), t.other_isrcs.end(), consider);
+            std::for_each(t.pause_isrcs.begin(), t.pause_isrcs.end(), consider);
+        }
+    }
+    return std::min(best, 2);
 }
 
 disc_picture picture_bins::finish(

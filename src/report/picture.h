@@ -3,12 +3,17 @@
 // ISRC frames are kept by code, since their kinds are known only at the end.
 #pragma once
 
-#include "report/report.h"
+#include "report/layout.h"
 
 #include <functional>
 #include <map>
 
 namespace report {
+
+// How a code read over some LBAs reads in the tracks there: own (0), a
+// neighbour's (1) or wrong (2), the kindest of them.
+int picture_kind(const disc_report &r, const std::vector<laid_track> &laid, int64_t from,
+                 int64_t to, const std::string &code);
 
 class picture_bins {
   public:
