@@ -31,13 +31,12 @@ constexpr int64_t BOUNDARY_SLACK_FRAMES = 2;
 
 // Caps on what the analysis keeps, whatever the input: slips listed,
 // damaged runs (neighbours merge beyond it), ISRCs and catalog numbers told
-// apart, codes of one track, and frames of uncertain part placed one by one.
+// apart, and codes of one track.
 constexpr size_t MAX_SLIPS = 100;
 constexpr size_t MAX_DAMAGE_RUNS = 4096;
 constexpr size_t MAX_DISTINCT_ISRCS = 1024;
 constexpr size_t MAX_DISTINCT_MCNS = 64;
 constexpr size_t MAX_CODES_PER_TRACK = 64;
-constexpr size_t MAX_SINGLES = 4096;
 
 // Above this share of damaged frames the disc or the drive needs a look.
 constexpr double DAMAGE_FINDING_SHARE = 0.01;
