@@ -130,9 +130,13 @@ disc_report analysis::raw_report() {
         evidence[i].clean_stretch = stretches_.clean(layout.tracks[i].number);
     }
     if (layout.hidden_track) {
-        r.hidden = take_hidden(layout.tracks.front(), evidence.front());
+        add_hidden(evidence);
     }
-    r.tracks = report_tracks(layout.tracks, evidence, isrc_vote(evidence), &tally_);
+    std::vector<track_verdict> verdicts = isrc_vote(evidence);
+    if (layout.hidden_track) {
+        r.hidden = take_hidden(layout.tracks.front(), evidence, verdicts);
+    }
+    r.tracks = report_tracks(layout.tracks, evidence, verdicts, &tally_);
     r.leadout_lba = layout.leadout;
     r.mcn = report_mcn(catalogs_);
     code_findings(r);

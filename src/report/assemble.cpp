@@ -73,18 +73,23 @@ std::vector<track_report> report_tracks(const std::vector<laid_track> &tracks,
     return out;
 }
 
-hidden_track take_hidden(const laid_track &first, track_evidence &evidence) {
+void add_hidden(std::vector<track_evidence> &evidence) {
+    track_evidence hidden;
+    hidden.body = evidence.front().pause;
+    evidence.insert(evidence.begin(), hidden);
+}
+
+hidden_track take_hidden(const laid_track &first, std::vector<track_evidence> &evidence,
+                         std::vector<track_verdict> &verdicts) {
     hidden_track out;
-    out.lba = 0;
     out.sectors = static_cast<uint64_t>(first.start);
-    std::map<std::string, uint32_t> frames;
-    for (const auto &[code, t] : evidence.pause) {
-        frames[code] = t.frames();
+    if (const auto &own = verdicts.front().own) {
+        out.isrc = seen(*own, evidence.front().body.at(*own), code_kind::own);
+        evidence[1].pause.erase(*own);
+        verdicts[1].pause_kinds.erase(*own);
     }
-    if (const auto own = majority(frames)) {
-        out.isrc = seen(*own, evidence.pause.at(*own), code_kind::own);
-        evidence.pause.erase(*own);
-    }
+    evidence.erase(evidence.begin());
+    verdicts.erase(verdicts.begin());
     return out;
 }
 

@@ -1,5 +1,7 @@
 #include "report/vote.h"
 
+#include <algorithm>
+
 namespace report {
 
 void code_tally::add(int64_t lba, uint32_t code_tally::*where) {
@@ -10,6 +12,7 @@ void code_tally::add(int64_t lba, uint32_t code_tally::*where) {
 
 namespace {
 
+// Frames clear of both ends, where no neighbour's code bleeds in.
 std::optional<std::string> clear_vote(const code_tallies &body, std::vector<std::string> *tied) {
     std::map<std::string, uint32_t> counts;
     for (const auto &[code, t] : body) {
