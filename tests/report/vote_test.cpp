@@ -13,9 +13,9 @@ using report::track_evidence;
 
 // "A 0 3 0" per code: frames near the start, clear of both ends, near the
 // end; "pause A 2" for codes in its pause; "clean": a long stretch without.
-track_evidence track(const std::string &spec) {
+track_evidence track(const std::string &described) {
     track_evidence t;
-    std::istringstream words(spec);
+    std::istringstream words(described);
     for (std::string code; words >> code;) {
         if (code == "clean") {
             t.clean_stretch = true;
@@ -80,8 +80,8 @@ TEST(Vote, EachTracksOwnCode) {
     };
     for (const auto &row : rows) {
         std::vector<track_evidence> tracks;
-        for (const std::string &spec : row.tracks) {
-            tracks.push_back(track(spec));
+        for (const std::string &described : row.tracks) {
+            tracks.push_back(track(described));
         }
         std::vector<std::string> verdicts;
         for (const auto &v : report::isrc_vote(tracks)) {
