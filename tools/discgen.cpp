@@ -241,6 +241,8 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
             ok = static_cast<bool>(words >> description->mcn_every);
         } else if (directive == "isrc_every") {
             ok = static_cast<bool>(words >> description->isrc_every);
+        } else if (directive == "carry_over") {
+            ok = static_cast<bool>(words >> description->carry_over);
         } else if (directive == "damage") {
             ok = static_cast<bool>(words >> description->damage) && description->damage >= 0 &&
                  description->damage <= 1;
@@ -266,6 +268,15 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
                 if (key == "control") {
                     ok = std::sscanf(value.c_str(), "%d", &track.control) == 1 &&
                          track.control >= 0 && track.control < 16;
+                } else if (key == "index") {
+                    uint32_t at = 0;
+                    if (!parse_msf(value, &at)) {
+                        return where + BAD_TIME + value + "'";
+                    }
+                    track.indexes.push_back(at);
+                } else if (key == "pause_isrc" || key == "isrc2") {
+                    ok = valid_isrc(value);
+                    (key == "isrc2" ? track.isrc2 : track.pause_isrc) = value;
                 } else if (key == "pregap" || key == "length") {
                     if (!parse_msf(value, key == "pregap" ? &track.pregap : &track.length)) {
                         return where + BAD_TIME + value + "'";
@@ -341,16 +352,19 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
     std::vector<discgen_frame> frames;
     uint32_t abs = DISC_START_FRAMES;
 
-    auto emit = [&](int track, int index, uint32_t rel, const std::string &isrc,
-                    int track_control) {
+    uint32_t recordings = 0; // ISRC frames of the track so far, for isrc2
+    // carried: a code this frame carries as an ISRC frame, unless overridden.
+    auto emit = [&](int track, int index, uint32_t rel, const std::string &isrc, int track_control,
+                    const std::string &carried) {
         const uint8_t control =
             static_cast<uint8_t>((track_control >= 0 ? track_control : description.control) << 4);
         const uint32_t lba = static_cast<uint32_t>(frames.size());
         discgen_frame frame{};
         uint8_t *q = frame.q;
         const auto change = description.overrides.find(lba);
-        const std::string kind = change == description.overrides.end() ? "" : change->second.kind;
-        const std::string code = kind.empty() ? "" : change->second.code;
+        const bool overridden = change != description.overrides.end();
+        const std::string kind = overridden ? change->second.kind : carried.empty() ? "" : "isrc";
+        const std::string code = overridden ? change->second.code : carried;
         const bool program = index > 0 && track != 110;
         bool catalog = kind == "mcn" || (kind.empty() && description.mcn_every > 0 && program &&
                                          lba % description.mcn_every == description.mcn_every / 2);
@@ -398,16 +412,31 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
     for (size_t t = 0; t < description.tracks.size(); ++t) {
         const discgen_track &track = description.tracks[t];
         const int number = static_cast<int>(t + 1);
+        const std::string previous = t > 0 ? description.tracks[t - 1].isrc : "";
         // The pause before a track counts its relative time down to zero.
         for (uint32_t k = 0; k < track.pregap; ++k) {
-            emit(number, 0, track.pregap - 1 - k, track.isrc, track.control);
+            const bool code_frame = !track.pause_isrc.empty() && description.isrc_every > 0 &&
+                                    frames.size() % description.isrc_every == 0;
+            emit(number, 0, track.pregap - 1 - k, track.isrc, track.control,
+                 code_frame ? track.pause_isrc : "");
         }
+        recordings = 0;
         for (uint32_t k = 0; k < track.length; ++k) {
-            emit(number, 1, k, track.isrc, track.control);
+            int index = 1;
+            while (index - 1 < static_cast<int>(track.indexes.size()) &&
+                   k >= track.indexes[static_cast<size_t>(index - 1)]) {
+                ++index;
+            }
+            // A drive carrying the previous code over sends it as ISRC frames.
+            const std::string carried = k < description.carry_over ? previous : "";
+            const bool second = !track.isrc2.empty() && description.isrc_every > 0 &&
+                                frames.size() % description.isrc_every == 0 &&
+                                recordings++ % 2 == 1;
+            emit(number, index, k, second ? track.isrc2 : track.isrc, track.control, carried);
         }
     }
     for (uint32_t k = 0; k < description.leadout; ++k) {
-        emit(110, 1, k, "", -1);
+        emit(110, 1, k, "", -1, "");
     }
     if (description.q_offsets.empty()) {
         return frames;

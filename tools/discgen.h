@@ -8,7 +8,14 @@
 //   isrc_every N          an ISRC frame every N frames of a track with an ISRC (0: none)
 //   damage RATE           share of frames with one flipped Q bit (0 to 1)
 //   seed N                seed of the damage and of the noise in the other channels
-//   track ISRC|- [pregap M:SS.FF] length M:SS.FF [control N]
+//   carry_over N          the first N frames of each track's index 01 carry
+//                         the previous track's ISRC, as some drives send it
+//   track ISRC|- [pregap M:SS.FF] length M:SS.FF [control N] [index M:SS.FF]...
+//         [pause_isrc CODE] [isrc2 CODE]
+//                         index: where index 02, 03, ... begin, from the
+//                         track's start; pause_isrc: the ISRC frames of its
+//                         pause carry CODE; isrc2: its ISRC frames alternate
+//                         between ISRC and CODE
 //   leadout M:SS.FF       length of the lead-out written to the image
 //   at LBA crc_error|data_error|mode N
 //                         this sector's frame instead of the usual one
@@ -30,10 +37,13 @@
 #include <vector>
 
 struct discgen_track {
-    std::string isrc; // empty: none
-    uint32_t pregap;  // frames of index 0 before index 1
-    uint32_t length;  // frames of index 1
-    int control = -1; // CONTROL nibble; -1: the disc's
+    std::string isrc;              // empty: none
+    uint32_t pregap;               // frames of index 0 before index 1
+    uint32_t length;               // frames of index 1
+    int control = -1;              // CONTROL nibble; -1: the disc's
+    std::vector<uint32_t> indexes; // starts of index 02 on, in frames from index 01's
+    std::string pause_isrc;        // the code of ISRC frames in its pause; empty: none
+    std::string isrc2;             // a second code, on every other ISRC frame
 };
 
 struct discgen_override {
@@ -54,6 +64,7 @@ struct discgen_description {
     std::string mcn;
     uint32_t mcn_every = 0;
     uint32_t isrc_every = 0;
+    uint32_t carry_over = 0;
     double damage = 0;
     uint32_t seed = 1;
     std::vector<discgen_track> tracks;

@@ -15,17 +15,50 @@ std::string image_time(int64_t lba) {
     return text;
 }
 
+// Bit 1 copy permitted, bit 3 four channels, bit 0 pre-emphasis; on a data
+// track bit 0 means recorded incrementally and bit 3 is reserved.
+std::string flags(int control) {
+    const bool data = (control & 4) != 0;
+    std::string out;
+    if ((control & 2) != 0) {
+        out += " DCP";
+    }
+    if (!data && (control & 8) != 0) {
+        out += " 4CH";
+    }
+    if (!data && (control & 1) != 0) {
+        out += " PRE";
+    }
+    return out;
+}
+
 } // namespace
 
+std::string cue_refusal(const disc_report &r) {
+    if (!r.from_raw) {
+        return "a CUE sheet needs the raw lines of qscan -r";
+    }
+    if (r.tracks.empty()) {
+        return "no track layout (no position frame could be read): no CUE sheet";
+    }
+    for (const track_report &t : r.tracks) {
+        if (!t.readable) {
+            return "track " + std::to_string(t.number) +
+                   " could not be read: no CUE sheet without it";
+        }
+    }
+    return "";
+}
+
 std::string cue_sheet(const disc_report &r, const std::string &image_name) {
-    if (!r.from_raw || r.tracks.empty()) {
+    if (!cue_refusal(r).empty()) {
         return "";
     }
     std::string out = std::string("REM COMMENT \"qscan-report ") + QSCAN_VERSION + "\"\n";
     // Players and image tools read CATALOG, not MCN, and only a valid GTIN-13
-    // belongs there.
-    if (r.mcn && r.mcn->value.validity == code_validity::valid && r.mcn->check_digit_valid) {
-        out += "CATALOG " + r.mcn->value.code + "\n";
+    // without a rival belongs there.
+    if (r.mcn && r.mcn->value && mcn_usable(r.mcn->value->code) && !r.mcn->rival) {
+        out += "CATALOG " + r.mcn->value->code + "\n";
     }
     out += "FILE \"" + image_name + "\" BINARY\n";
     char line[64];
@@ -34,28 +67,24 @@ std::string cue_sheet(const disc_report &r, const std::string &image_name) {
         std::snprintf(line, sizeof line, "  TRACK %02d %s\n", t.number,
                       (control & 4) != 0 ? "MODE1/2352" : "AUDIO");
         out += line;
-        std::string flags;
-        if ((control & 2) != 0) {
-            flags += " DCP";
-        }
-        if ((control & 8) != 0) {
-            flags += " 4CH";
-        }
-        if ((control & 1) != 0) {
-            flags += " PRE";
-        }
-        if (!flags.empty()) {
-            out += "    FLAGS" + flags + "\n";
+        if (!flags(control).empty()) {
+            out += "    FLAGS" + flags(control) + "\n";
         }
         if (t.isrc && t.isrc->validity == code_validity::valid) {
             out += "    ISRC " + t.isrc->code + "\n";
         }
-        // Sectors before the image's first are not in it.
-        if (t.index00_lba && *t.index00_lba >= 0) {
-            out += "    INDEX 00 " + image_time(*t.index00_lba) + "\n";
+        // Sectors before the image's first are not in it; a track whose
+        // index 01 was not read starts where its pause was read.
+        std::vector<index_mark> marks = t.indexes;
+        if (!t.index01_lba && t.index00_lba) {
+            marks.insert(marks.begin() + 1, {1, *t.index00_lba});
         }
-        const int64_t start = t.index01_lba.value_or(t.index00_lba.value_or(0));
-        out += "    INDEX 01 " + image_time(std::max<int64_t>(start, 0)) + "\n";
+        for (const index_mark &m : marks) {
+            if (m.lba >= 0 || m.number == 1) {
+                std::snprintf(line, sizeof line, "    INDEX %02d ", m.number);
+                out += line + image_time(std::max<int64_t>(m.lba, 0)) + "\n";
+            }
+        }
     }
     return out;
 }

@@ -34,6 +34,49 @@ json codes_json(const std::vector<code_seen> &codes, const char *name) {
     return out;
 }
 
+json tracks_json(const std::vector<track_report> &list) {
+    json tracks = json::array();
+    for (const track_report &t : list) {
+        json indexes = json::array();
+        for (const index_mark &m : t.indexes) {
+            indexes.push_back({{"number", m.number}, {"lba", m.lba}});
+        }
+        json track = {
+            {"number", t.number},
+            {"readable", t.readable},
+            {"control", or_null(t.control)},
+            {"index00_lba", or_null(t.index00_lba)},
+            {"index01_lba", or_null(t.index01_lba)},
+            {"indexes", indexes},
+            {"isrc_status", status_name(t.status)},
+            {"isrc", t.isrc ? json(t.isrc->code) : json(nullptr)},
+            {"isrc_frames", t.isrc ? t.isrc->frames : 0},
+            {"isrc_valid", t.isrc ? json(t.isrc->validity == code_validity::valid) : json(nullptr)},
+            {"isrc_first_lba", t.isrc ? json(t.isrc->first_lba) : json(nullptr)},
+            {"isrc_last_lba", t.isrc ? json(t.isrc->last_lba) : json(nullptr)},
+            {"other_isrcs", codes_json(t.other_isrcs, "isrc")},
+            {"pause_isrcs", codes_json(t.pause_isrcs, "isrc")},
+            {"damaged", or_null(t.damaged)}};
+        tracks.push_back(track);
+    }
+    return tracks;
+}
+
+json findings_json(const std::vector<finding> &list) {
+    json findings = json::array();
+    for (const finding &f : list) {
+        json values = json::object();
+        for (const auto &[name, value] : f.values) {
+            std::visit([&, &name = name](const auto &v) { values[name] = v; }, value);
+        }
+        findings.push_back({{"kind", f.kind},
+                            {"track", f.track ? json(f.track) : json(nullptr)},
+                            {"text", finding_text(f)},
+                            {"values", values}});
+    }
+    return findings;
+}
+
 } // namespace
 
 std::string json_report(const disc_report &r) {
@@ -49,35 +92,28 @@ std::string json_report(const disc_report &r) {
                                       {"all_zero", r.frames.all_zero}}
                                : json(nullptr);
     if (r.mcn) {
-        const code_seen &v = r.mcn->value;
-        out["mcn"] = {{"value", v.code},
-                      {"frames", v.frames},
-                      {"first_lba", v.first_lba},
-                      {"last_lba", v.last_lba},
+        const std::optional<code_seen> &v = r.mcn->value;
+        out["mcn"] = {{"value", v ? json(v->code) : json(nullptr)},
+                      {"frames", v ? v->frames : 0},
+                      {"first_lba", v ? json(v->first_lba) : json(nullptr)},
+                      {"last_lba", v ? json(v->last_lba) : json(nullptr)},
                       {"check_digit_valid", r.mcn->check_digit_valid},
-                      {"placeholder", v.validity == code_validity::placeholder},
+                      {"placeholder", v && v->validity == code_validity::placeholder},
+                      {"rival", r.mcn->rival},
                       {"others", codes_json(r.mcn->others, "mcn")}};
     } else {
         out["mcn"] = nullptr;
     }
-    json tracks = json::array();
-    for (const track_report &t : r.tracks) {
-        json track = {
-            {"number", t.number},
-            {"control", or_null(t.control)},
-            {"index00_lba", or_null(t.index00_lba)},
-            {"index01_lba", or_null(t.index01_lba)},
-            {"isrc", t.isrc ? json(t.isrc->code) : json(nullptr)},
-            {"isrc_frames", t.isrc ? t.isrc->frames : 0},
-            {"isrc_valid", t.isrc ? json(t.isrc->validity == code_validity::valid) : json(nullptr)},
-            {"isrc_first_lba", t.isrc ? json(t.isrc->first_lba) : json(nullptr)},
-            {"isrc_last_lba", t.isrc ? json(t.isrc->last_lba) : json(nullptr)},
-            {"other_isrcs", codes_json(t.other_isrcs, "isrc")},
-            {"pause_isrcs", codes_json(t.pause_isrcs, "isrc")},
-            {"damaged", or_null(t.damaged)}};
-        tracks.push_back(track);
+    out["tracks"] = tracks_json(r.tracks);
+    if (r.hidden) {
+        const std::optional<code_seen> &c = r.hidden->isrc;
+        out["hidden_track"] = {{"lba", r.hidden->lba},
+                               {"sectors", r.hidden->sectors},
+                               {"isrc", c ? json(c->code) : json(nullptr)},
+                               {"isrc_frames", c ? c->frames : 0}};
+    } else {
+        out["hidden_track"] = nullptr;
     }
-    out["tracks"] = tracks;
     out["leadout_lba"] = or_null(r.leadout_lba);
     if (r.from_raw) {
         json slips = json::array();
@@ -88,17 +124,12 @@ std::string json_report(const disc_report &r) {
                         {"q_offset_share", r.drive.q_offset_share},
                         {"position_frames", r.drive.position_frames},
                         {"slips", slips},
+                        {"slip_count", r.drive.slip_count},
                         {"usable_q", r.drive.usable_q}};
     } else {
         out["drive"] = nullptr;
     }
-    json findings = json::array();
-    for (const finding &f : r.findings) {
-        findings.push_back({{"kind", f.kind},
-                            {"track", f.track ? json(f.track) : json(nullptr)},
-                            {"text", f.text}});
-    }
-    out["findings"] = findings;
+    out["findings"] = findings_json(r.findings);
     return out.dump(2) + "\n";
 }
 

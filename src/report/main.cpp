@@ -164,10 +164,7 @@ int main(int argc, char **argv) {
     if (cue) {
         const std::string sheet = report::cue_sheet(result, cue_file);
         if (sheet.empty()) {
-            std::cerr << (result.from_raw
-                              ? "qscan-report: no track layout (no position frame could be "
-                                "read): no CUE sheet\n"
-                              : "qscan-report: a CUE sheet needs the raw lines of qscan -r\n");
+            std::cerr << "qscan-report: " << report::cue_refusal(result) << "\n";
             return EXIT_UNREADABLE;
         }
         std::cout << sheet;

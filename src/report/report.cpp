@@ -88,7 +88,10 @@ const char *kind_name(code_kind kind) {
 }
 
 const char *mcn_verdict(const mcn_report &mcn) {
-    switch (mcn.value.validity) {
+    if (!mcn.value) {
+        return "a tie";
+    }
+    switch (mcn.value->validity) {
     case code_validity::placeholder:
         return "an all-zero placeholder";
     case code_validity::invalid:
@@ -97,6 +100,41 @@ const char *mcn_verdict(const mcn_report &mcn) {
         break;
     }
     return mcn.check_digit_valid ? "check digit holds" : "check digit fails";
+}
+
+bool mcn_usable(const std::string &mcn) {
+    return mcn_validity(mcn) == code_validity::valid && mcn_check_digit_holds(mcn);
+}
+
+const char *status_name(isrc_status status) {
+    // In the order of the enumeration.
+    static const char *const names[] = {"own", "none", "unknown", "ambiguous"};
+    return names[static_cast<size_t>(status)];
+}
+
+namespace {
+
+template <typename T> T value_of(const finding &f, const std::string &name) {
+    for (const auto &[key, value] : f.values) {
+        if (key == name && std::holds_alternative<T>(value)) {
+            return std::get<T>(value);
+        }
+    }
+    return T{};
+}
+
+} // namespace
+
+int64_t finding::number(const std::string &name) const {
+    return value_of<int64_t>(*this, name);
+}
+
+std::string finding::text(const std::string &name) const {
+    return value_of<std::string>(*this, name);
+}
+
+std::vector<std::string> finding::list(const std::string &name) const {
+    return value_of<std::vector<std::string>>(*this, name);
 }
 
 std::string counted(uint64_t n, const char *one, const char *many) {

@@ -6,14 +6,37 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 namespace report {
 
 // Frames within this distance of a track's start or end may carry a
-// neighbour's code: drives go on sending the previous ISRC for a few frames,
-// and some send the next one a little early.
-constexpr int64_t NEAR_BOUNDARY_FRAMES = 150; // two seconds
+// neighbour's code: drives go on sending the previous ISRC for a few dozen
+// frames at most, and some send the next one as early.
+constexpr int64_t NEIGHBOUR_WINDOW_FRAMES = 40;
+
+// A disc that carries an ISRC on a track puts it on at least one frame of
+// every this many: a track without one on such a stretch read good has none.
+constexpr uint32_t ISRC_STRETCH_FRAMES = 100;
+
+// A second valid catalog number on more than this many frames is a rival.
+constexpr uint32_t MCN_RIVAL_FRAMES = 3;
+
+// A stretch of at least this many damaged frames where a pause would lie
+// hides it; a boundary found to within this many frames is given as found.
+constexpr int64_t UNREADABLE_STRETCH_FRAMES = 10;
+constexpr int64_t BOUNDARY_SLACK_FRAMES = 2;
+
+// Caps on what the analysis keeps, whatever the input: slips listed,
+// damaged runs (neighbours merge beyond it), ISRCs and catalog numbers told
+// apart, and codes of one track.
+constexpr size_t MAX_SLIPS = 100;
+constexpr size_t MAX_DAMAGE_RUNS = 4096;
+constexpr size_t MAX_DISTINCT_ISRCS = 1024;
+constexpr size_t MAX_DISTINCT_MCNS = 64;
+constexpr size_t MAX_CODES_PER_TRACK = 64;
 
 // Above this share of damaged frames the disc or the drive needs a look.
 constexpr double DAMAGE_FINDING_SHARE = 0.01;
@@ -37,20 +60,44 @@ struct code_seen {
     code_validity validity = code_validity::valid;
 };
 
+// What can be said of a track's ISRC: its own code, none (a long enough
+// stretch read without one), unknown (too little read to tell) or ambiguous
+// (codes on equal counts).
+enum class isrc_status { own, none, unknown, ambiguous };
+
+const char *status_name(isrc_status status);
+
+struct index_mark {
+    int number = 0;
+    int64_t lba = 0;
+};
+
 struct track_report {
     int number = 0;
+    bool readable = true;               // false: a number no frame was read of
     std::optional<int> control;         // the CONTROL nibble of its position frames
     std::optional<int64_t> index00_lba; // start of its pause, if it has one
     std::optional<int64_t> index01_lba;
-    std::optional<code_seen> isrc; // the code most of its frames carry
+    std::vector<index_mark> indexes; // every index read, 00 to 99
+    isrc_status status = isrc_status::unknown;
+    std::optional<code_seen> isrc; // its own code
+    std::vector<std::string> tied; // ambiguous: the codes on equal counts
     std::vector<code_seen> other_isrcs;
     std::vector<code_seen> pause_isrcs;
     std::optional<uint64_t> damaged; // damaged frames within the track
 };
 
+// Index 00 of track 1 from LBA 0: a track before track 1.
+struct hidden_track {
+    int64_t lba = 0;
+    uint64_t sectors = 0;
+    std::optional<code_seen> isrc;
+};
+
 struct mcn_report {
-    code_seen value;
+    std::optional<code_seen> value; // none on a tie
     bool check_digit_valid = false;
+    bool rival = false; // a second valid number on more than a few frames
     std::vector<code_seen> others;
 };
 
@@ -70,14 +117,24 @@ struct drive_report {
     std::optional<int64_t> q_offset; // the usual offset; none without position frames
     double q_offset_share = 0;
     uint64_t position_frames = 0;
-    std::vector<slip> slips;
+    std::vector<slip> slips; // the first MAX_SLIPS
+    uint64_t slip_count = 0;
     bool usable_q = true;
 };
+
+// A finding is data: its kind, its track and named values; the writers word
+// it.
+using finding_value = std::variant<int64_t, std::string, std::vector<std::string>>;
 
 struct finding {
     std::string kind;
     int track = 0; // 0: the disc
-    std::string text;
+    std::vector<std::pair<std::string, finding_value>> values = {};
+
+    // The value of that name; 0, "" or an empty list when it has none.
+    int64_t number(const std::string &name) const;
+    std::string text(const std::string &name) const;
+    std::vector<std::string> list(const std::string &name) const;
 };
 
 struct frame_counts {
@@ -111,6 +168,7 @@ struct disc_report {
     frame_counts frames;
     std::optional<mcn_report> mcn;
     std::vector<track_report> tracks;
+    std::optional<hidden_track> hidden;
     std::optional<int64_t> leadout_lba;
     drive_report drive;
     disc_picture picture;
@@ -131,8 +189,11 @@ std::string grouped_isrc(const std::string &isrc);
 const char *kind_name(code_kind kind); // carried_over, early, conflicting
 
 // "check digit holds", "check digit fails", "not all digits" or "an all-zero
-// placeholder".
+// placeholder"; "a tie" without a value.
 const char *mcn_verdict(const mcn_report &mcn);
+
+// A catalog number that may go into a CUE sheet: a valid GTIN-13.
+bool mcn_usable(const std::string &mcn);
 
 // "1 frame", "2 frames".
 std::string counted(uint64_t n, const char *one, const char *many);

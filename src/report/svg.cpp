@@ -102,7 +102,8 @@ std::string svg_picture(const disc_report &r) {
     if (!r.mcn) {
         summary += "no catalog number";
     } else {
-        summary += "MCN " + r.mcn->value.code + ": " + mcn_verdict(*r.mcn);
+        summary += "MCN " + (r.mcn->value ? r.mcn->value->code + ": " : std::string()) +
+                   mcn_verdict(*r.mcn);
     }
     if (!r.drive.usable_q) {
         summary += "; no usable Q through raw P-W";
@@ -120,13 +121,24 @@ std::string svg_picture(const disc_report &r) {
 
     // One band per track, its pause lighter inside it.
     out += "<g id=\"tracks\">\n";
+    auto begin_of = [](const track_report &t) {
+        return t.index00_lba.value_or(t.index01_lba.value_or(0));
+    };
+    // A track no frame of which was read has no band: where it lies is in
+    // its finding.
     for (size_t i = 0; i < r.tracks.size(); ++i) {
         const track_report &t = r.tracks[i];
-        const int64_t begin = t.index00_lba.value_or(t.index01_lba.value_or(0));
-        const int64_t end =
-            i + 1 < r.tracks.size()
-                ? r.tracks[i + 1].index00_lba.value_or(r.tracks[i + 1].index01_lba.value_or(0))
-                : r.leadout_lba.value_or(static_cast<int64_t>(sectors) + offset);
+        if (!t.readable) {
+            continue;
+        }
+        size_t next = i + 1;
+        while (next < r.tracks.size() && !r.tracks[next].readable) {
+            ++next;
+        }
+        const int64_t begin = begin_of(t);
+        const int64_t end = next < r.tracks.size()
+                                ? begin_of(r.tracks[next])
+                                : r.leadout_lba.value_or(static_cast<int64_t>(sectors) + offset);
         const double x0 = x_of_lba(begin), x1 = x_of_lba(end);
         const std::string isrc = t.isrc ? grouped_isrc(t.isrc->code) : "no ISRC";
         std::string title = "Track " + std::to_string(t.number) + ": " + isrc;

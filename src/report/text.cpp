@@ -1,5 +1,6 @@
 #include "report/writers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -59,6 +60,10 @@ std::string whose(code_kind kind, bool pause) {
     return "conflicting";
 }
 
+bool tied(const track_report &t, const code_seen &c) {
+    return std::find(t.tied.begin(), t.tied.end(), c.code) != t.tied.end();
+}
+
 std::string validity_note(code_validity validity) {
     return validity == code_validity::invalid       ? ", no valid ISRC"
            : validity == code_validity::placeholder ? ", an all-zero placeholder"
@@ -70,6 +75,17 @@ std::string track_notes(const track_report &t) {
     if (t.index00_lba && t.index01_lba) {
         notes.push_back("pause " +
                         duration(static_cast<uint64_t>(*t.index01_lba - *t.index00_lba)));
+    }
+    for (const index_mark &m : t.indexes) {
+        if (m.number >= 2) {
+            char note[48];
+            std::snprintf(note, sizeof note, "index %02d at LBA %lld", m.number,
+                          static_cast<long long>(m.lba));
+            notes.push_back(note);
+        }
+    }
+    if (!t.readable) {
+        notes.push_back("could not be read");
     }
     if (t.control && (*t.control & 4) != 0) {
         notes.push_back("data track");
@@ -112,15 +128,21 @@ std::string text_report(const disc_report &r) {
                "\n";
     }
     if (r.mcn) {
-        const code_seen &v = r.mcn->value;
-        std::string text =
-            v.code + " on " + counted(v.frames, "frame", "frames") + ", " + mcn_verdict(*r.mcn);
+        const std::optional<code_seen> &v = r.mcn->value;
+        std::string text = v ? v->code + " on " + counted(v->frames, "frame", "frames") + ", " +
+                                   mcn_verdict(*r.mcn)
+                             : std::string(mcn_verdict(*r.mcn));
         for (const code_seen &other : r.mcn->others) {
             text += "; also " + other.code + " on " + counted(other.frames, "frame", "frames");
         }
         out += "MCN       " + wrapped(text, 10, 10) + "\n";
     } else {
-        out += "MCN       none\n";
+        // Without raw lines, no catalog line may mean qscan was not asked.
+        out += r.from_raw
+                   ? "MCN       none\n"
+                   : "MCN       " +
+                         wrapped("no catalog line: scan with -c or -r to look for one", 10, 10) +
+                         "\n";
     }
     if (r.from_raw) {
         const drive_report &d = r.drive;
@@ -131,13 +153,23 @@ std::string text_report(const disc_report &r) {
             text = "Q offset " + std::to_string(*d.q_offset) + " on " +
                    percent(d.q_offset_share, 1) + " of " +
                    counted(d.position_frames, "position frame", "position frames") + ", " +
-                   (d.slips.empty() ? std::string("no slips")
-                                    : counted(d.slips.size(), "slip", "slips"));
+                   (d.slip_count == 0 ? std::string("no slips")
+                                      : counted(d.slip_count, "slip", "slips"));
         }
         out += "Drive     " + wrapped(text, 10, 10) + "\n";
         if (r.leadout_lba) {
             out += "Lead-out  LBA " + std::to_string(*r.leadout_lba) + " (" +
                    disc_time(*r.leadout_lba) + ")\n";
+        }
+        if (r.hidden) {
+            const std::optional<code_seen> &c = r.hidden->isrc;
+            out += "Hidden    " +
+                   wrapped("a track before track 1, LBA " + std::to_string(r.hidden->lba) + " on " +
+                               counted(r.hidden->sectors, "sector", "sectors") + ", " +
+                               (c ? shown_isrc(*c) + " on " + counted(c->frames, "frame", "frames")
+                                  : std::string("no ISRC")),
+                           10, 10) +
+                   "\n";
         }
     }
 
@@ -150,7 +182,7 @@ std::string text_report(const disc_report &r) {
                       "LBA", "ISRC", "Frames", "Damaged", "Notes");
         out += line;
         for (const track_report &t : r.tracks) {
-            const std::string isrc = t.isrc ? shown_isrc(*t.isrc) : "none";
+            const std::string isrc = t.isrc ? shown_isrc(*t.isrc) : status_name(t.status);
             const std::string start = t.index01_lba ? disc_time(*t.index01_lba) : "-";
             const std::string lba = t.index01_lba ? std::to_string(*t.index01_lba) : "-";
             const std::string damaged = t.damaged ? std::to_string(*t.damaged) : "-";
@@ -176,7 +208,8 @@ std::string text_report(const disc_report &r) {
                     counted(c.frames, "frame", "frames") + (pause ? " of its pause" : "") +
                     ", LBA " + std::to_string(c.first_lba) +
                     (c.last_lba != c.first_lba ? "-" + std::to_string(c.last_lba) : "") + ": " +
-                    whose(c.kind, pause) + validity_note(c.validity);
+                    (tied(t, c) ? "tied, so no code is its own" : whose(c.kind, pause)) +
+                    validity_note(c.validity);
                 codes += "  " + wrapped(text, 2, 4) + "\n";
             }
         }
@@ -191,7 +224,7 @@ std::string text_report(const disc_report &r) {
     } else {
         out += "Findings\n";
         for (const finding &f : r.findings) {
-            out += "  " + wrapped(f.text, 2, 4) + "\n";
+            out += "  " + wrapped(finding_text(f), 2, 4) + "\n";
         }
     }
     return out;

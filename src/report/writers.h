@@ -11,8 +11,13 @@ namespace report {
 
 std::string text_report(const disc_report &r);
 
-// "" when the disc has no layout to write (no position frame was read, or
-// the input had no raw lines).
+// A finding in words, naming its track or the disc.
+std::string finding_text(const finding &f);
+
+// Why no CUE sheet can be written; "" when one can.
+std::string cue_refusal(const disc_report &r);
+
+// "" when cue_refusal says why not.
 std::string cue_sheet(const disc_report &r, const std::string &image_name);
 
 std::string json_report(const disc_report &r);

@@ -153,8 +153,22 @@ TEST(Report, CatalogNumbers) {
         const char *value;
         bool check_digit_valid, placeholder;
         std::vector<std::string> findings;
+        bool catalog = false; // in the CUE sheet
     } rows[] = {
-        {"good", "mcn 0724384960650\nmcn_every 50\n", "0724384960650", true, false, {}},
+        {"good", "mcn 0724384960650\nmcn_every 50\n", "0724384960650", true, false, {}, true},
+        {"two valid numbers",
+         "mcn 0724384960650\nmcn_every 24\nat 100-115 mcn 4006381333931\n",
+         "0724384960650",
+         true,
+         false,
+         {"conflicting_mcn@disc"}},
+        {"a placeholder on more frames",
+         "mcn 0000000000000\nmcn_every 30\nat 200-221 mcn 0724384960650\n",
+         "0724384960650",
+         true,
+         false,
+         {},
+         true},
         {"bad check digit",
          "mcn 0724384960651\nmcn_every 50\n",
          "0724384960651",
@@ -181,6 +195,9 @@ TEST(Report, CatalogNumbers) {
         EXPECT_EQ(r["mcn"]["check_digit_valid"], row.check_digit_valid) << row.name;
         EXPECT_EQ(r["mcn"]["placeholder"], row.placeholder) << row.name;
         EXPECT_EQ(finding_kinds(r), row.findings) << row.name;
+        const std::string cue = report({"--cue", scratch_path("mcn.txt")}).out;
+        EXPECT_EQ(cue.find("CATALOG " + std::string(row.value)) != std::string::npos, row.catalog)
+            << row.name;
     }
 }
 

@@ -1,0 +1,162 @@
+#include "report/findings.h"
+
+#include <algorithm>
+#include <map>
+
+namespace report {
+
+namespace {
+
+using values = std::vector<std::pair<std::string, finding_value>>;
+
+void add(disc_report &r, const char *kind, int track, values v = {}) {
+    r.findings.push_back({kind, track, std::move(v)});
+}
+
+values where(const code_seen &c) {
+    return {{"code", c.code},
+            {"frames", int64_t{c.frames}},
+            {"first_lba", c.first_lba},
+            {"last_lba", c.last_lba}};
+}
+
+values with(values v, const std::string &name, finding_value value) {
+    v.emplace_back(name, std::move(value));
+    return v;
+}
+
+void track_code_findings(disc_report &r, const track_report &t, bool any_own) {
+    std::vector<std::pair<const code_seen *, bool>> all; // and whether in the pause
+    if (t.isrc) {
+        all.emplace_back(&*t.isrc, false);
+    }
+    for (const code_seen &c : t.other_isrcs) {
+        all.emplace_back(&c, false);
+    }
+    for (const code_seen &c : t.pause_isrcs) {
+        all.emplace_back(&c, true);
+    }
+    for (const auto &[c, in_pause] : all) {
+        const bool tied = std::find(t.tied.begin(), t.tied.end(), c->code) != t.tied.end();
+        // A code that cannot be right is reported as that, conflict or not.
+        if (c->kind == code_kind::conflicting && c->validity == code_validity::valid && !tied) {
+            values v = with(where(*c), "in_pause", int64_t{in_pause});
+            add(r, "conflicting_isrc", t.number,
+                with(v, "own", t.isrc ? t.isrc->code : std::string()));
+        }
+        if (c->validity == code_validity::placeholder) {
+            add(r, "placeholder_isrc", t.number, where(*c));
+        } else if (c->validity == code_validity::invalid) {
+            add(r, "invalid_isrc", t.number, where(*c));
+        }
+    }
+    if (t.status == isrc_status::ambiguous) {
+        add(r, "ambiguous_isrc", t.number, {{"codes", t.tied}});
+    }
+    const bool data = t.control && (*t.control & 4) != 0;
+    if (t.status == isrc_status::none && any_own && !data) {
+        add(r, "missing_isrc", t.number);
+    }
+}
+
+} // namespace
+
+void code_findings(disc_report &r) {
+    bool any_own = false;
+    std::map<std::string, std::vector<std::string>> owners;
+    for (const track_report &t : r.tracks) {
+        const bool audio = !t.control || (*t.control & 4) == 0;
+        any_own = any_own || (t.isrc && audio);
+        if (t.isrc) {
+            owners[t.isrc->code].push_back(std::to_string(t.number));
+        }
+    }
+    for (const track_report &t : r.tracks) {
+        track_code_findings(r, t, any_own);
+    }
+    for (const auto &[code, tracks] : owners) {
+        if (tracks.size() > 1) {
+            add(r, "duplicate_isrc", 0, {{"code", code}, {"tracks", tracks}});
+        }
+    }
+    if (!r.mcn) {
+        return;
+    }
+    if (r.mcn->rival || !r.mcn->value) {
+        std::vector<std::string> codes;
+        if (r.mcn->value) {
+            codes.push_back(r.mcn->value->code);
+        }
+        for (const code_seen &c : r.mcn->others) {
+            if (c.validity == code_validity::valid && c.frames > MCN_RIVAL_FRAMES) {
+                codes.push_back(c.code);
+            }
+        }
+        add(r, "conflicting_mcn", 0, {{"codes", codes}});
+    }
+    if (!r.mcn->value) {
+        return;
+    }
+    const code_seen &v = *r.mcn->value;
+    if (v.validity == code_validity::placeholder) {
+        add(r, "placeholder_mcn", 0, {{"code", v.code}});
+    } else if (v.validity == code_validity::invalid) {
+        add(r, "invalid_mcn", 0, {{"code", v.code}});
+    } else if (!r.mcn->check_digit_valid) {
+        add(r, "mcn_check_digit", 0, {{"code", v.code}});
+    }
+}
+
+void layout_findings(disc_report &r, const disc_layout &layout) {
+    for (const auto &[kind, list] :
+         {std::pair{"unreadable_track", &layout.unreadable_tracks},
+          std::pair{"unreadable_pause", &layout.unreadable_pauses},
+          std::pair{"uncertain_boundary", &layout.uncertain_boundaries}}) {
+        for (const hidden_stretch &s : *list) {
+            add(r, kind, s.track,
+                {{"index", int64_t{s.index}}, {"first_lba", s.first}, {"last_lba", s.last}});
+        }
+    }
+}
+
+void drive_findings(disc_report &r, const std::optional<jitter> &jitter) {
+    const drive_report &d = r.drive;
+    const auto damaged = static_cast<int64_t>(r.frames.crc_error + r.frames.data_error);
+    const auto sectors = static_cast<int64_t>(r.sectors);
+    if (!d.usable_q) {
+        add(r, "no_usable_q", 0,
+            {{"damaged", damaged},
+             {"sectors", sectors},
+             {"all_zero", static_cast<int64_t>(r.frames.all_zero)}});
+        return;
+    }
+    if (d.q_offset && *d.q_offset != 0) {
+        add(r, "q_offset", 0,
+            {{"offset", *d.q_offset},
+             {"share_permille", static_cast<int64_t>(d.q_offset_share * 1000 + 0.5)}});
+    }
+    if (jitter) {
+        std::vector<std::string> offsets;
+        for (const int64_t o : jitter->offsets) {
+            offsets.push_back(std::to_string(o));
+        }
+        add(r, "q_jitter", 0,
+            {{"offsets", offsets},
+             {"first_sector", static_cast<int64_t>(jitter->first_sector)},
+             {"last_sector", static_cast<int64_t>(jitter->last_sector)},
+             {"switches", static_cast<int64_t>(jitter->switches)}});
+    } else {
+        for (const slip &s : d.slips) {
+            add(r, "q_slip", 0,
+                {{"sector", static_cast<int64_t>(s.sector)},
+                 {"from", s.previous},
+                 {"to", s.offset}});
+        }
+    }
+    if (sectors > 0 &&
+        static_cast<double>(damaged) / static_cast<double>(sectors) > DAMAGE_FINDING_SHARE) {
+        add(r, "damage", 0, {{"damaged", damaged}, {"sectors", sectors}});
+    }
+}
+
+} // namespace report

@@ -1,0 +1,21 @@
+// What a careful user must look at, raised as data from the finished report;
+// the writers word each kind.
+#pragma once
+
+#include "report/drive.h"
+#include "report/layout.h"
+
+namespace report {
+
+// Codes: conflicting, invalid, placeholder, ambiguous, duplicate and missing
+// ISRCs; a catalog number with a rival or that is no GTIN-13.
+void code_findings(disc_report &r);
+
+// The layout: tracks and pauses that could not be read, starts hidden by
+// damage.
+void layout_findings(disc_report &r, const disc_layout &layout);
+
+// The drive: no usable Q, an offset, slips or jitter, damage.
+void drive_findings(disc_report &r, const std::optional<jitter> &jitter);
+
+} // namespace report

@@ -1,0 +1,34 @@
+// The evidence of ISRC and catalog lines, for input without raw lines: the
+// codes at the running positions qscan printed, where each track began by
+// them, and the stretches without a line.
+#pragma once
+
+#include "report/codes.h"
+#include "subchannel/subchannel.h"
+
+namespace report {
+
+class line_evidence {
+  public:
+    void add(bool catalog, const timing &position, const std::string &code);
+    int current_track() const { return isrcs.track(); }
+
+    code_collector isrcs;
+    catalog_counts catalogs;
+
+    // The tracks the lines name, and those missing between them, with
+    // whether each holds ISRC_STRETCH_FRAMES in a row without an ISRC line.
+    std::vector<laid_track> layout() const;
+    bool clean(const laid_track &t) const;
+
+  private:
+    struct track_lines {
+        std::map<int64_t, uint32_t> starts; // lba - rel of lines from index 01 on
+        std::optional<int64_t> pause;       // the first line in its pause
+        std::optional<int64_t> first, last; // its first and last ISRC line
+        int64_t widest = 0;                 // the widest gap between two of its ISRC lines
+    };
+    std::map<int, track_lines> tracks_;
+};
+
+} // namespace report

@@ -1,0 +1,112 @@
+#include "report/vote.h"
+
+#include <algorithm>
+
+namespace report {
+
+void code_tally::add(int64_t lba, uint32_t code_tally::*where) {
+    ++(this->*where);
+    first_lba = std::min(first_lba, lba);
+    last_lba = std::max(last_lba, lba);
+}
+
+namespace {
+
+// Frames clear of both ends, where no neighbour's code bleeds in.
+std::optional<std::string> clear_vote(const code_tallies &body, std::vector<std::string> *tied) {
+    std::map<std::string, uint32_t> counts;
+    for (const auto &[code, t] : body) {
+        counts[code] = t.clear;
+    }
+    return majority(counts, tied);
+}
+
+// A track short of clear frames: its boundary frames count, but for a
+// neighbour's own code near that neighbour.
+std::optional<std::string> boundary_vote(const code_tallies &body,
+                                         const std::optional<std::string> &previous,
+                                         const std::optional<std::string> &next,
+                                         std::vector<std::string> *tied) {
+    std::map<std::string, uint32_t> counts;
+    for (const auto &[code, t] : body) {
+        counts[code] =
+            t.clear + (code == previous ? 0 : t.near_start) + (code == next ? 0 : t.near_end);
+    }
+    return majority(counts, tied);
+}
+
+code_kind body_kind(const std::string &code, const code_tally &t,
+                    const std::optional<std::string> &previous,
+                    const std::optional<std::string> &next) {
+    if (code == previous && t.frames() == t.near_start) {
+        return code_kind::carried_over;
+    }
+    if (code == next && t.frames() == t.near_end) {
+        return code_kind::early;
+    }
+    return code_kind::conflicting;
+}
+
+} // namespace
+
+std::vector<track_verdict> isrc_vote(const std::vector<track_evidence> &tracks) {
+    const size_t count = tracks.size();
+    std::vector<track_verdict> out(count);
+    std::vector<std::optional<std::string>> clear(count);
+    for (size_t i = 0; i < count; ++i) {
+        clear[i] = clear_vote(tracks[i].body, &out[i].tied);
+    }
+    auto at = [&](const std::vector<std::optional<std::string>> &codes, size_t i, int step) {
+        const size_t j = i + static_cast<size_t>(step);
+        return j < count ? codes[j] : std::nullopt; // wraps past 0 to a large j
+    };
+    for (size_t i = 0; i < count; ++i) {
+        track_verdict &v = out[i];
+        v.own = clear[i];
+        if (!v.own && v.tied.empty()) {
+            v.own = boundary_vote(tracks[i].body, at(clear, i, -1), at(clear, i, 1), &v.tied);
+        }
+    }
+    std::vector<std::optional<std::string>> own(count);
+    for (size_t i = 0; i < count; ++i) {
+        own[i] = out[i].own;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        track_verdict &v = out[i];
+        const auto previous = at(own, i, -1), next = at(own, i, 1);
+        v.status = v.own                     ? isrc_status::own
+                   : !v.tied.empty()         ? isrc_status::ambiguous
+                   : tracks[i].clean_stretch ? isrc_status::none
+                                             : isrc_status::unknown;
+        for (const auto &[code, t] : tracks[i].body) {
+            if (code != v.own) {
+                v.body_kinds[code] = body_kind(code, t, previous, next);
+            }
+        }
+        for (const auto &[code, t] : tracks[i].pause) {
+            v.pause_kinds[code] = code == v.own      ? code_kind::early
+                                  : code == previous ? code_kind::carried_over
+                                                     : code_kind::conflicting;
+        }
+    }
+    return out;
+}
+
+catalog_verdict catalog_vote(const std::map<std::string, uint32_t> &frames) {
+    std::map<std::string, uint32_t> valid;
+    for (const auto &[code, n] : frames) {
+        if (mcn_usable(code)) {
+            valid[code] = n;
+        }
+    }
+    catalog_verdict out;
+    out.value = majority(valid.empty() ? frames : valid, &out.tied);
+    for (const auto &[code, n] : valid) {
+        if (code != out.value && n > MCN_RIVAL_FRAMES && !out.rival) {
+            out.rival = code;
+        }
+    }
+    return out;
+}
+
+} // namespace report

@@ -1,0 +1,165 @@
+#include "report/writers.h"
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace report {
+
+namespace {
+
+std::string lba_range(int64_t first, int64_t last) {
+    return first == last ? "LBA " + std::to_string(first)
+                         : "LBA " + std::to_string(first) + "-" + std::to_string(last);
+}
+
+std::string share(int64_t part, int64_t whole, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f%%", decimals,
+                  whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0);
+    return text;
+}
+
+std::string joined(const std::vector<std::string> &items, bool isrcs) {
+    std::string out;
+    for (size_t i = 0; i < items.size(); ++i) {
+        out += (i == 0                  ? ""
+                : i + 1 == items.size() ? " and "
+                                        : ", ") +
+               (isrcs ? grouped_isrc(items[i]) : items[i]);
+    }
+    return out;
+}
+
+// "GB-AYE-69-00123 on 3 frames (LBA 10-20)"
+std::string code_at(const finding &f) {
+    return grouped_isrc(f.text("code")) + " on " +
+           counted(static_cast<uint64_t>(f.number("frames")), "frame", "frames") + " (" +
+           lba_range(f.number("first_lba"), f.number("last_lba")) + ")";
+}
+
+using wording = std::function<std::string(const finding &)>;
+
+// "the catalog number CODE " and what is wrong with it.
+wording catalog_number(const char *what) {
+    return [what](const finding &f) { return "the catalog number " + f.text("code") + " " + what; };
+}
+
+const std::map<std::string, wording> &wordings() {
+    static const std::map<std::string, wording> words = {
+        {"conflicting_isrc",
+         [](const finding &f) {
+             return code_at(f) + (f.number("in_pause") != 0 ? " of its pause" : "") + " is " +
+                    (f.text("own").empty() ? "no neighbour's code"
+                                           : "not its own " + grouped_isrc(f.text("own"))) +
+                    ": compare with the master's code list";
+         }},
+        {"placeholder_isrc",
+         [](const finding &f) {
+             return "an all-zero placeholder, not an ISRC, on " +
+                    counted(static_cast<uint64_t>(f.number("frames")), "frame", "frames") + " (" +
+                    lba_range(f.number("first_lba"), f.number("last_lba")) + ")";
+         }},
+        {"invalid_isrc",
+         [](const finding &f) {
+             return code_at(f) + " is no valid ISRC: shown as read, never corrected";
+         }},
+        {"missing_isrc",
+         [](const finding &) {
+             return std::string(
+                 "no ISRC, while other tracks carry one: check the master's code list");
+         }},
+        {"ambiguous_isrc",
+         [](const finding &f) {
+             return joined(f.list("codes"), true) +
+                    " on equal counts: no code is its own, and the CUE sheet gives it none";
+         }},
+        {"duplicate_isrc",
+         [](const finding &f) {
+             return grouped_isrc(f.text("code")) + " is the own code of tracks " +
+                    joined(f.list("tracks"), false) + ": a code belongs to one recording";
+         }},
+        {"conflicting_mcn",
+         [](const finding &f) {
+             return "catalog numbers " + joined(f.list("codes"), false) +
+                    " are each on more than " + std::to_string(MCN_RIVAL_FRAMES) +
+                    " frames: compare with the barcode; the CUE sheet gives none";
+         }},
+        {"placeholder_mcn", catalog_number("is an all-zero placeholder, not a GTIN-13")},
+        {"invalid_mcn", catalog_number("holds characters that are no digits: shown as read")},
+        {"mcn_check_digit",
+         catalog_number("fails its GTIN-13 check digit: compare with the barcode")},
+        {"unreadable_track",
+         [](const finding &f) {
+             return "no frame could be read; it lies within " +
+                    lba_range(f.number("first_lba"), f.number("last_lba")) +
+                    ": rescan it, or try another drive";
+         }},
+        {"unreadable_pause",
+         [](const finding &f) {
+             return "damage hides its pause: if it has one, it begins within " +
+                    lba_range(f.number("first_lba"), f.number("last_lba"));
+         }},
+        {"uncertain_boundary",
+         [](const finding &f) {
+             char index[16];
+             std::snprintf(index, sizeof index, "%02lld",
+                           static_cast<long long>(f.number("index")));
+             return std::string("damage hides where index ") + index + " begins: within " +
+                    lba_range(f.number("first_lba"), f.number("last_lba"));
+         }},
+        {"no_usable_q",
+         [](const finding &f) {
+             return "this drive returns no usable Q through raw P-W (" +
+                    share(f.number("damaged"), f.number("sectors"), 1) + " of frames damaged" +
+                    (f.number("all_zero") > 0
+                         ? ", " + std::to_string(f.number("all_zero")) + " of them all zero"
+                         : "") +
+                    "): try another drive, or a drive on another interface";
+         }},
+        {"q_offset",
+         [](const finding &f) {
+             return "the drive returns each sector's Q " + std::to_string(f.number("offset")) +
+                    " sectors off (" + share(f.number("share_permille"), 1000, 1) +
+                    " of position frames); the positions here are corrected for it";
+         }},
+        {"q_slip",
+         [](const finding &f) {
+             return "at sector " + std::to_string(f.number("sector")) +
+                    " the drive's Q offset goes from " + std::to_string(f.number("from")) + " to " +
+                    std::to_string(f.number("to")) +
+                    ": the drive lost its place; codes near it may be misplaced";
+         }},
+        {"q_jitter",
+         [](const finding &f) {
+             return "the drive's Q offset switches between " + joined(f.list("offsets"), false) +
+                    ", " + counted(static_cast<uint64_t>(f.number("switches")), "time", "times") +
+                    " from sector " + std::to_string(f.number("first_sector")) + " to " +
+                    std::to_string(f.number("last_sector")) +
+                    ": codes there are placed by their own frame numbers; try another drive";
+         }},
+        {"damage",
+         [](const finding &f) {
+             return share(f.number("damaged"), f.number("sectors"), 2) +
+                    " of frames are damaged (more than " +
+                    std::to_string(static_cast<int>(DAMAGE_FINDING_SHARE * 100)) +
+                    "%): clean the disc, or try another drive";
+         }},
+        {"truncated_input",
+         [](const finding &) {
+             return std::string("the input ends inside a line: the scan was cut short; this "
+                                "report covers what came in");
+         }},
+    };
+    return words;
+}
+
+} // namespace
+
+std::string finding_text(const finding &f) {
+    const std::string at = f.track == 0 ? "disc: " : "track " + std::to_string(f.track) + ": ";
+    const auto found = wordings().find(f.kind);
+    return at + (found != wordings().end() ? found->second(f) : f.kind);
+}
+
+} // namespace report

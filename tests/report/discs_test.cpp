@@ -1,0 +1,291 @@
+// qscan-report on the discs where the answer matters most, at a real disc's
+// density of about one ISRC frame in 100: what each track's status and code
+// are, the findings, and what the JSON, the text and the CUE sheet say.
+#include "discgen.h"
+#include "support/images.h"
+#include "support/process.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using nlohmann::json;
+
+struct disc_row {
+    std::string name, disc;
+    std::vector<std::string> tracks;              // "NUMBER STATUS [CODE]", every track
+    std::vector<std::string> findings;            // kind@track
+    std::vector<std::pair<std::string, json>> at; // JSON pointer, value
+    std::vector<std::string> text, cue;           // lines the report holds; the CUE sheet's
+                                                  // ("exit 2: WHY" when it is refused)
+    std::string options = "-r";
+};
+
+process_result run(const std::vector<std::string> &args) {
+    std::vector<std::string> argv = {QSCAN_REPORT_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_process(QSCAN_REPORT_EXE, argv);
+}
+
+std::string scanned(const disc_row &row) {
+    discgen_description disc;
+    EXPECT_EQ(discgen_parse(row.disc, &disc), "") << row.name;
+    const std::string image =
+        write_file("hard.sub", discgen_image(discgen_frames(disc), true, disc.seed));
+    const process_result scan = run_qscan({row.options, "X:"}, image);
+    return write_file("hard.txt", std::vector<uint8_t>(scan.out.begin(), scan.out.end()));
+}
+
+// n tracks of the given length, each with its own code, the first frames of
+// each carrying the previous one's.
+std::string many_tracks(int n, const char *length, int every, int carried) {
+    std::string disc =
+        "isrc_every " + std::to_string(every) + "\ncarry_over " + std::to_string(carried) + "\n";
+    for (int i = 1; i <= n; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "track GBAYE69%05d length %s\n", i, length);
+        disc += line;
+    }
+    return disc;
+}
+
+std::vector<std::string> own_codes(int n) {
+    std::vector<std::string> out;
+    for (int i = 1; i <= n; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%d own GBAYE69%05d", i, i);
+        out.push_back(line);
+    }
+    return out;
+}
+
+// The offset jumps to 1 and back every period sectors, from sector first to
+// last.
+std::string jittering(int period, int first, int last) {
+    std::string disc = "isrc_every 100\ntrack GBAYE6900001 length 1:00.00\n"
+                       "track GBAYE6900002 pregap 0:02.00 length 1:00.00\n";
+    for (int from = first; from <= last; from += period) {
+        disc += "q_offset " + std::to_string((from - first) / period % 2) + " from " +
+                std::to_string(from) + "\n";
+    }
+    return disc;
+}
+
+std::vector<disc_row> rows() {
+    return {
+        {"99 tracks of 4 s, the previous code carried onto 3 frames",
+         many_tracks(99, "0:04.00", 100, 3),
+         own_codes(99),
+         {},
+         {},
+         {},
+         {}},
+        {"99 tracks of 10 s, a code in 500 frames",
+         many_tracks(99, "0:10.00", 500, 3),
+         own_codes(99),
+         {},
+         {},
+         {},
+         {}},
+        // The carried-over frames outnumber the short tracks' own.
+        {"a carry-over of 30 frames",
+         many_tracks(3, "0:04.00", 100, 30),
+         own_codes(3),
+         {},
+         {},
+         {},
+         {}},
+        {"ties, duplicates, too few frames",
+         R"(isrc_every 100
+track GBAYE6900001 length 0:20.00
+track GBAYE6900002 length 0:20.00 isrc2 GBAYE6900003
+track GBAYE6900001 length 0:20.00
+track - length 0:01.10
+track - length 0:01.40
+track GBAYE6900006 length 0:20.00
+)",
+         {"1 own GBAYE6900001", "2 ambiguous", "3 own GBAYE6900001", "4 unknown", "5 none",
+          "6 own GBAYE6900006"},
+         {"ambiguous_isrc@2", "missing_isrc@5", "duplicate_isrc@disc"},
+         {{"/findings/0/values/codes", {"GBAYE6900002", "GBAYE6900003"}}},
+         {"    2  00:22.00      1500  ambiguous             0        0  2 other codes",
+          "track 2: GB-AYE-69-00003 on 7 frames, LBA 1600-2800: tied, so no code is its\n    own"},
+         {"  TRACK 02 AUDIO\n    INDEX 01 00:20:00\n",
+          "    ISRC GBAYE6900001\n    INDEX 01 00:40:00"}},
+        {"index 02 and 03",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00 index 0:05.00 index 0:10.00\n",
+         {"1 own GBAYE6900001"},
+         {},
+         {{"/tracks/0/indexes", json::parse(R"([{"number": 1, "lba": 0},
+             {"number": 2, "lba": 375}, {"number": 3, "lba": 750}])")}},
+         {"375; index 03 at"},
+         {"    INDEX 01 00:00:00\n    INDEX 02 00:05:00\n    INDEX 03 00:10:00\n"}},
+        {"a pause damaged throughout",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\n"
+         "track GBAYE6900002 pregap 0:02.00 length 0:20.00\nat 1500-1649 crc_error\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {"unreadable_pause@2", "damage@disc"},
+         {{"/tracks/0/damaged", 0},
+          {"/tracks/1/damaged", 150},
+          {"/tracks/1/index00_lba", nullptr},
+          {"/findings/0/values/first_lba", 1500},
+          {"/findings/0/values/last_lba", 1649}},
+         {"  track 2: damage hides its pause: if it has one, it begins within LBA 1500-1649"},
+         {}},
+        {"a track damaged throughout",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack GBAYE6900002 length 0:04.00\n"
+         "track GBAYE6900003 length 0:20.00\nat 1500-1799 crc_error\n",
+         {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003"},
+         {"unreadable_track@2", "damage@disc"},
+         {{"/tracks/1/readable", false}, {"/findings/0/values/last_lba", 1799}},
+         {"    2  -                -  unknown               0      300  could not be read"},
+         {"exit 2: track 2 could not be read"}},
+        {"damage where a pause begins",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\n"
+         "track GBAYE6900002 pregap 0:02.00 length 0:20.00\nat 1485-1514 crc_error\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {"uncertain_boundary@2"},
+         {{"/findings/0/values/first_lba", 1485}, {"/findings/0/values/last_lba", 1515}},
+         {"  track 2: damage hides where index 00 begins: within LBA 1485-1515"},
+         {}},
+        {"a hidden track",
+         "isrc_every 100\ntrack GBAYE6900001 pregap 0:30.00 length 0:20.00 pause_isrc "
+         "GBAYE6900099\ntrack GBAYE6900002 length 0:20.00\nat 2251-2253 isrc GBAYE6900099\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {},
+         {{"/hidden_track", json::parse(R"({"lba": 0, "sectors": 2250, "isrc": "GBAYE6900099",
+             "isrc_frames": 23})")},
+          {"/tracks/0/pause_isrcs", json::array()},
+          {"/tracks/0/other_isrcs/0/kind", "carried_over"}},
+         {"Hidden    a track before track 1, LBA 0 on 2250 sectors, GB-AYE-69-00099 on 23"},
+         {"    INDEX 00 00:00:00\n    INDEX 01 00:30:00\n"}},
+        {"a data track",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack - length 0:20.00 control 15\n"
+         "track GBAYE6900003 length 0:20.00 control 9\n",
+         {"1 own GBAYE6900001", "2 none", "3 own GBAYE6900003"},
+         {},
+         {},
+         {},
+         {"TRACK 02 MODE1/2352\n    FLAGS DCP\n", "TRACK 03 AUDIO\n    FLAGS 4CH PRE\n"}},
+        // Every other frame agrees: the pause is read all the same.
+        {"a drive whose offset jitters from frame to frame",
+         jittering(1, 4000, 6000),
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {"q_jitter@disc"},
+         {{"/tracks/1/index00_lba", 4500}, {"/tracks/1/index01_lba", 4650}},
+         {},
+         {}},
+        {"a drive whose offset jitters",
+         jittering(50, 100, 8900),
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {"q_jitter@disc"},
+         {{"/drive/slip_count", 176}, {"/drive/q_offset", 0}, {"/findings/0/values/switches", 176}},
+         {"  disc: the drive's Q offset switches between 0 and 1, 176 times from sector 150"},
+         {}},
+        // A frame read 30 sectors early is damage where its time would lie.
+        {"damage read 30 sectors off",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack GBAYE6900002 length 0:20.00\n"
+         "at 1500-1519 crc_error\nq_offset 30\nleadout 0:01.00\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {"q_offset@disc", "damage@disc"},
+         {{"/tracks/0/damaged", 0}, {"/tracks/1/damaged", 20}},
+         {},
+         {}},
+        // Track 2 is read only by codes carried over; 6, 8, 10 and 11 not at
+        // all, and 10 and 11 cannot be told apart.
+        {"lines only: tracks without a code",
+         R"(isrc_every 100
+track GBAYE6900001 length 0:20.00
+track - length 0:01.00
+track GBAYE6900003 length 0:20.00
+track - length 0:20.00
+track GBAYE6900005 length 0:20.00
+track - length 0:20.00
+track GBAYE6900007 length 0:20.00
+track - length 0:01.00
+track GBAYE6900009 length 0:20.00
+track - length 0:20.00
+track - length 0:20.00
+track GBAYE6900012 length 0:20.00
+at 1501-1503 isrc GBAYE6900001
+at 3076-3078 isrc GBAYE6900003
+)",
+         {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003", "4 none", "5 own GBAYE6900005",
+          "6 none", "7 own GBAYE6900007", "8 unknown", "9 own GBAYE6900009", "10 unknown",
+          "11 unknown", "12 own GBAYE6900012"},
+         {"missing_isrc@4", "missing_isrc@6"},
+         {},
+         {"MCN       no catalog line: scan with -c or -r to look for one"},
+         {},
+         "-i"},
+    };
+}
+
+TEST(Report, TheHardDiscs) {
+    for (const disc_row &row : rows()) {
+        const std::string output = scanned(row);
+        const process_result r = run({"--json", output});
+        const json j = json::parse(r.out);
+        std::vector<std::string> tracks, findings;
+        for (const json &t : j["tracks"]) {
+            tracks.push_back(std::to_string(int(t["number"])) + " " +
+                             t["isrc_status"].get<std::string>() +
+                             (t["isrc"].is_null() ? "" : " " + t["isrc"].get<std::string>()));
+        }
+        for (const json &f : j["findings"]) {
+            findings.push_back(f["kind"].get<std::string>() + "@" +
+                               (f["track"].is_null() ? "disc" : std::to_string(int(f["track"]))));
+        }
+        EXPECT_EQ(tracks, row.tracks) << row.name;
+        EXPECT_EQ(findings, row.findings) << row.name;
+        EXPECT_EQ(r.exit_status, row.findings.empty() ? 0 : 1) << row.name;
+        EXPECT_LE(j["drive"].is_null() ? 0 : j["drive"]["slips"].size(), 100u) << row.name;
+        for (const auto &[pointer, value] : row.at) {
+            const json::json_pointer at(pointer);
+            EXPECT_EQ(j.contains(at) ? j.at(at) : json("(missing)"), value)
+                << row.name << " " << pointer;
+        }
+        const std::string text = run({output}).out;
+        for (const std::string &line : row.text) {
+            EXPECT_NE(text.find(line), std::string::npos) << row.name << ": " << line << "\n"
+                                                          << text;
+        }
+        const process_result cue = run({"--cue", output});
+        for (const std::string &lines : row.cue) {
+            const bool refused = lines.rfind("exit 2: ", 0) == 0;
+            const std::string &said = refused ? cue.err : cue.out;
+            EXPECT_NE(said.find(refused ? lines.substr(8) : lines), std::string::npos)
+                << row.name << ": " << lines << "\n"
+                << said;
+            EXPECT_EQ(cue.exit_status, refused ? 2 : row.findings.empty() ? 0 : 1) << row.name;
+        }
+        // The CUE sheet gives a track's own code and no other.
+        for (const json &t : j["tracks"]) {
+            const std::string isrc = t["isrc"].is_null() ? "" : t["isrc"].get<std::string>();
+            EXPECT_EQ(isrc.empty() || cue.out.find("ISRC " + isrc) != std::string::npos ||
+                          cue.exit_status == 2,
+                      true)
+                << row.name << " track " << t["number"];
+        }
+    }
+}
+
+// Peak memory does not grow with sectors, even where every other frame is an
+// ISRC frame of one of two codes and damage cuts them into short runs.
+TEST(Report, MemoryStaysFlatWhenCodesAlternate) {
+    std::vector<long> peaks;
+    for (const char *length : {"6:00.00", "60:00.00"}) {
+        disc_row row;
+        row.disc = std::string("isrc_every 2\ndamage 0.3\ntrack GBAYE6900001 length ") + length +
+                   " isrc2 GBAYE6900002\n";
+        const std::string output = scanned(row);
+        const process_result r =
+            run_process("/usr/bin/time", {"time", "-f", "%M", QSCAN_REPORT_EXE, "--json", output});
+        peaks.push_back(std::stol(r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1)));
+        EXPECT_EQ(json::parse(r.out)["tracks"].size(), 1u) << length;
+    }
+    EXPECT_LT(peaks[1] - peaks[0], 512) << peaks[0] << " KiB, then " << peaks[1] << " KiB";
+}
+
+} // namespace
