@@ -324,7 +324,28 @@ parsed_line parse_line(const char *text, size_t length) {
     return parse(text, length, false);
 }
 
+// A position frame's offset from the sector it was read at.
+std::optional<int64_t> continuity::offset_of(const uint8_t q[SUBCHANNEL_Q_SIZE], uint64_t sector) {
+    subq frame;
+    if (subchannel_decode_q(q, &frame) != 0 || subq_mode(&frame) != 1) {
+        return std::nullopt;
+    }
+    return analysis::lba_of(frame.position.abs) - static_cast<int64_t>(sector);
+}
+
 void continuity::new_file() {
+    // Where the last file ended: its last two position frames that agree.
+    // Only these few frames are decoded, and the first of the next file.
+    std::optional<int64_t> later;
+    for (uint64_t back = 1; back <= std::min<uint64_t>(sectors_, ENDING_FRAMES); ++back) {
+        const uint64_t sector = sectors_ - back;
+        const std::optional<int64_t> offset = offset_of(ending_[sector % ENDING_FRAMES], sector);
+        if (offset && offset == later) {
+            offset_ = *offset;
+            break;
+        }
+        later = offset ? offset : later;
+    }
     check_raw_ = sectors_ > 0;
     last_offset_.reset();
     if (recent_count_ > 0) {
@@ -335,18 +356,17 @@ void continuity::new_file() {
 }
 
 bool continuity::raw(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
-    const int64_t sector = static_cast<int64_t>(sectors_++);
-    subq frame;
-    if (subchannel_decode_q(q, &frame) != 0 || subq_mode(&frame) != 1) {
+    const uint64_t sector = sectors_++;
+    std::memcpy(ending_[sector % ENDING_FRAMES], q, SUBCHANNEL_Q_SIZE);
+    const std::optional<int64_t> offset = check_raw_ ? offset_of(q, sector) : std::nullopt;
+    if (!offset) {
         return true;
     }
-    const int64_t offset = analysis::lba_of(frame.position.abs) - sector;
     if (last_offset_ == offset) {
-        if (check_raw_ && offset < offset_ - CONTINUATION_SLACK) {
+        if (*offset < offset_ - CONTINUATION_SLACK) {
             return false;
         }
         check_raw_ = false;
-        offset_ = offset;
     }
     last_offset_ = offset;
     return true;

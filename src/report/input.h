@@ -48,9 +48,12 @@ class continuity {
   private:
     // Raw lines: two position frames agreeing on their offset from the
     // sector read are trusted; a lone frame may name any time.
+    static constexpr uint64_t ENDING_FRAMES = 32;
+    static std::optional<int64_t> offset_of(const uint8_t q[SUBCHANNEL_Q_SIZE], uint64_t sector);
     uint64_t sectors_ = 0;
-    std::optional<int64_t> last_offset_; // this file's last position frame
-    int64_t offset_ = 0;                 // the last trusted; qscan starts at LBA 0
+    uint8_t ending_[ENDING_FRAMES][SUBCHANNEL_Q_SIZE] = {}; // the last frames read
+    std::optional<int64_t> last_offset_;                    // this file's last position frame
+    int64_t offset_ = 0; // where the files before ended; qscan starts at LBA 0
     bool check_raw_ = false;
     // Printed positions: the first two of a file against the lesser of the
     // last two before it.
@@ -61,7 +64,6 @@ class continuity {
     // -e lines count sectors from 0 in every scan.
     uint64_t next_sector_ = 0;
     uint64_t boundary_ = 0;
-    bool check_errors_ = false;
 };
 
 // Reads one scan from one file or several, in order: a file may end inside

@@ -26,9 +26,10 @@ q_offset 0 from 2000
 at 3000 abs 00:10.00
 )";
 
-std::string scanned(const std::vector<std::string> &options) {
+std::string scanned(const std::vector<std::string> &options,
+                    const std::string &description = disc) {
     discgen_description d;
-    EXPECT_EQ(discgen_parse(disc, &d), "");
+    EXPECT_EQ(discgen_parse(description, &d), "");
     const std::string image =
         write_file("input.sub", discgen_image(discgen_frames(d), true, d.seed));
     std::vector<std::string> args = options;
@@ -59,7 +60,8 @@ process_result report_sh(const std::string &command, const std::string &file) {
 
 TEST(Input, SeveralFilesMakeOneScanOnlyWhenEachCarriesOn) {
     const std::string raw = scanned({"-r"}), codes = scanned({"-c", "-i"}), times = scanned({"-t"}),
-                      errors = scanned({"-e"}), all = scanned({"-r", "-p", "-t", "-c", "-i", "-e"});
+                      errors = scanned({"-e"}), all = scanned({"-r", "-p", "-t", "-c", "-i", "-e"}),
+                      lagging = scanned({"-r"}, "track - length 0:20.00\nq_offset -20\n");
     const std::string early = " 1.01 00:28.00 00:30.00 : GB-AYE-69-00123\n"
                               " 1.01 00:38.00 00:40.00 : GB-AYE-69-00123\n";
     const struct {
@@ -71,6 +73,7 @@ TEST(Input, SeveralFilesMakeOneScanOnlyWhenEachCarriesOn) {
         {"raw, split inside a line", raw.substr(0, 1500 * 37 + 20), raw.substr(1500 * 37 + 20),
          false},
         {"raw, split where the Q offset falls back", head(raw, 2000), tail(raw, 2000), false},
+        {"raw, a drive whose Q lags 20 sectors", head(lagging, 1000), tail(lagging, 1000), false},
         {"raw, the next file opens on a frame naming an earlier time", head(raw, 3000),
          tail(raw, 3000), false},
         {"codes, split between lines", head(codes, 40), tail(codes, 40), false},
