@@ -242,6 +242,11 @@ long read_some(FILE *file, char *into, size_t size) {
     }
 }
 
+// A line's length without the CR of a CRLF line end.
+size_t without_cr(const char *text, size_t length) {
+    return length > 0 && text[length - 1] == '\r' ? length - 1 : length;
+}
+
 std::string shown(const char *text, size_t length) {
     std::string line(text, length < 60 ? length : 60);
     for (char &ch : line) {
@@ -434,9 +439,10 @@ std::string scan_reader::take_lines() {
         from += length + 1;
         const size_t joined = from == length + 1 ? joined_ : 0;
         joined_ = 0;
-        const std::string error = joined == 0 || parse_line(text, length).kind != line_kind::unknown
-                                      ? take(text, length, false)
-                                      : take_apart(text, length, joined);
+        const std::string error =
+            joined == 0 || parse_line(text, without_cr(text, length)).kind != line_kind::unknown
+                ? take(text, length, false)
+                : take_apart(text, length, joined);
         if (!error.empty()) {
             return error;
         }
@@ -464,7 +470,7 @@ std::string scan_reader::finish() {
 // One line; cut: the input ended inside it, so any start of a line qscan
 // prints will do, and only a whole one goes in.
 std::string scan_reader::take(const char *text, size_t length, bool cut) {
-    const size_t kept = length > 0 && text[length - 1] == '\r' ? length - 1 : length;
+    const size_t kept = without_cr(text, length);
     const parsed_line line = parse(text, kept, false);
     ++number_;
     if (line.kind == line_kind::unknown && cut &&

@@ -62,6 +62,10 @@ TEST(Input, SeveralFilesMakeOneScanOnlyWhenEachCarriesOn) {
     const auto tail = [](const std::string &text, size_t count) {
         return text.substr(head(text, count).size());
     };
+    std::string crlf;
+    for (const char c : raw) {
+        crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
     const std::string early = " 1.01 00:28.00 00:30.00 : GB-AYE-69-00123\n"
                               " 1.01 00:38.00 00:40.00 : GB-AYE-69-00123\n";
     const struct {
@@ -70,6 +74,8 @@ TEST(Input, SeveralFilesMakeOneScanOnlyWhenEachCarriesOn) {
         bool second_scan;
     } rows[] = {
         {"raw, split inside a line", raw.substr(0, 1500 * 37 + 20), raw.substr(1500 * 37 + 20),
+         false},
+        {"CRLF, split inside a line", crlf.substr(0, 100 * 38 + 20), crlf.substr(100 * 38 + 20),
          false},
         {"raw, split where the Q offset falls back", head(raw, 2000), tail(raw, 2000), false},
         {"raw, a drive whose Q lags 20 sectors", head(lagging, 1000), tail(lagging, 1000), false},
