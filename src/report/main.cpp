@@ -111,6 +111,50 @@ bool print(const std::string &text) {
     return false;
 }
 
+// What the command line asks to be written.
+struct output {
+    bool json = false, cue = false;
+    std::string cue_file = "disc.bin", svg_file;
+};
+
+// The picture, then the report or CUE sheet asked for; the exit status.
+int write_output(const report::disc_report &result, const output &asked) {
+    if (!asked.svg_file.empty()) {
+        if (!result.from_raw) {
+            std::cerr << "qscan-report: a picture needs the raw lines of qscan -r\n";
+            return EXIT_UNREADABLE;
+        }
+        const std::string picture = report::svg_picture(result);
+        if (asked.svg_file == "-") {
+            return !print(picture) ? EXIT_UNREADABLE : result.findings.empty() ? 0 : EXIT_FINDINGS;
+        }
+        FILE *out = std::fopen(asked.svg_file.c_str(), "wb");
+        const bool written =
+            out != nullptr && std::fwrite(picture.data(), 1, picture.size(), out) == picture.size();
+        if (out == nullptr || std::fclose(out) != 0 || !written) {
+            std::cerr << "qscan-report: " << asked.svg_file
+                      << ": cannot be written: " << std::strerror(errno) << "\n";
+            return EXIT_UNREADABLE;
+        }
+    }
+    if (asked.cue) {
+        const std::string sheet = report::cue_sheet(result, asked.cue_file);
+        if (sheet.empty()) {
+            std::cerr << (result.from_raw
+                              ? "qscan-report: no track layout (no position frame could be "
+                                "read): no CUE sheet\n"
+                              : "qscan-report: a CUE sheet needs the raw lines of qscan -r\n");
+            return EXIT_UNREADABLE;
+        }
+        if (!print(sheet)) {
+            return EXIT_UNREADABLE;
+        }
+    } else if (!print(asked.json ? report::json_report(result) : report::text_report(result))) {
+        return EXIT_UNREADABLE;
+    }
+    return result.findings.empty() ? 0 : EXIT_FINDINGS;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -120,17 +164,17 @@ int main(int argc, char **argv) {
                  "qscan-report"};
     app.get_formatter()->column_width(22);
     std::vector<std::string> files;
-    bool json = false, cue = false;
-    std::string cue_file = "disc.bin", svg_file;
+    output asked;
     app.add_option("FILE", files, "qscan's output, ideally of -r; none or -: standard input")
         ->type_name("");
-    auto *json_flag = app.add_flag("--json", json, "print the report as JSON");
-    auto *cue_flag = app.add_flag("--cue", cue, "print a CUE sheet for an image of the disc");
-    app.add_option("--cue-file", cue_file, "the image the CUE sheet names (disc.bin)")
+    auto *json_flag = app.add_flag("--json", asked.json, "print the report as JSON");
+    auto *cue_flag = app.add_flag("--cue", asked.cue, "print a CUE sheet for an image of the disc");
+    app.add_option("--cue-file", asked.cue_file, "the image the CUE sheet names (disc.bin)")
         ->type_name("NAME")
         ->needs(cue_flag);
     json_flag->excludes(cue_flag);
-    app.add_option("--svg", svg_file, "also draw the disc into FILE (-: instead of the report)")
+    app.add_option("--svg", asked.svg_file,
+                   "also draw the disc into FILE (-: instead of the report)")
         ->type_name("FILE");
     app.set_version_flag("--version", std::string("qscan-report ") + QSCAN_VERSION);
     app.footer("Several FILEs are read in order as one scan, each carrying on where the\n"
@@ -147,7 +191,7 @@ int main(int argc, char **argv) {
         app.exit(e);
         return EXIT_UNREADABLE;
     }
-    if (cue_file.empty() || cue_file.find_first_of("\"\r\n") != std::string::npos) {
+    if (asked.cue_file.empty() || asked.cue_file.find_first_of("\"\r\n") != std::string::npos) {
         std::cerr << "qscan-report: --cue-file: a file name without quotes or line ends\n";
         return EXIT_UNREADABLE;
     }
@@ -176,38 +220,5 @@ int main(int argc, char **argv) {
                                    "the input ends inside a line: the scan was cut short; this "
                                    "report covers what came in"});
     }
-    if (!svg_file.empty()) {
-        if (!result.from_raw) {
-            std::cerr << "qscan-report: a picture needs the raw lines of qscan -r\n";
-            return EXIT_UNREADABLE;
-        }
-        const std::string picture = report::svg_picture(result);
-        if (svg_file == "-") {
-            return !print(picture) ? EXIT_UNREADABLE : result.findings.empty() ? 0 : EXIT_FINDINGS;
-        }
-        FILE *out = std::fopen(svg_file.c_str(), "wb");
-        const bool written =
-            out != nullptr && std::fwrite(picture.data(), 1, picture.size(), out) == picture.size();
-        if (out == nullptr || std::fclose(out) != 0 || !written) {
-            std::cerr << "qscan-report: " << svg_file
-                      << ": cannot be written: " << std::strerror(errno) << "\n";
-            return EXIT_UNREADABLE;
-        }
-    }
-    if (cue) {
-        const std::string sheet = report::cue_sheet(result, cue_file);
-        if (sheet.empty()) {
-            std::cerr << (result.from_raw
-                              ? "qscan-report: no track layout (no position frame could be "
-                                "read): no CUE sheet\n"
-                              : "qscan-report: a CUE sheet needs the raw lines of qscan -r\n");
-            return EXIT_UNREADABLE;
-        }
-        if (!print(sheet)) {
-            return EXIT_UNREADABLE;
-        }
-    } else if (!print(json ? report::json_report(result) : report::text_report(result))) {
-        return EXIT_UNREADABLE;
-    }
-    return result.findings.empty() ? 0 : EXIT_FINDINGS;
+    return write_output(result, asked);
 }
