@@ -2,14 +2,17 @@
 //
 // Reads qscan's output and says which ISRC each track carries, whether the
 // codes and the drive can be trusted. Exit status: 0 no findings, 1
-// findings, 2 a usage error or input it cannot read.
+// findings, 2 a usage error, input it cannot read or output it cannot write.
 #include "report/input.h"
 #include "report/writers.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #ifdef _WIN32
@@ -67,6 +70,88 @@ class progress_line {
     std::chrono::steady_clock::time_point start_, last_;
 };
 
+// Every file in order into the analysis, as one scan. "" or what is wrong.
+std::string read_scan(const std::vector<std::string> &files, report::scan_reader &reader) {
+    for (const std::string &name : files) {
+        const bool standard_input = name == "-";
+        FILE *file = standard_input ? stdin : std::fopen(name.c_str(), "rb");
+        if (file == nullptr) {
+            return name + ": cannot be opened";
+        }
+        const std::string error = reader.read(file, standard_input ? "(standard input)" : name);
+        if (!standard_input) {
+            std::fclose(file);
+        }
+        if (!error.empty()) {
+            return error;
+        }
+    }
+    const std::string error = reader.finish();
+    if (!error.empty() || reader.lines() > 0) {
+        return error;
+    }
+    return reader.truncated()
+               ? "the input ends inside its first line: nothing came in to report on"
+               : "the drive returned nothing: its first read failed (no disc, or a drive that "
+                 "refuses raw P-W sub-channel reads); without -r, qscan also prints nothing "
+                 "for a disc without ISRCs";
+}
+
+// The report or the picture on standard output; false, with a message, when
+// it cannot be written (a full disk, a closed pipe).
+bool print(const std::string &text) {
+    std::cout << text;
+    std::cout.flush();
+    if (std::cout) {
+        return true;
+    }
+    const int error = errno;
+    std::cerr << "qscan-report: standard output cannot be written"
+              << (error != 0 ? std::string(": ") + std::strerror(error) : "") << "\n";
+    return false;
+}
+
+// What the command line asks to be written.
+struct output {
+    bool json = false, cue = false;
+    std::string cue_file = "disc.bin", svg_file;
+};
+
+// The picture, then the report or CUE sheet asked for; the exit status.
+int write_output(const report::disc_report &result, const output &asked) {
+    if (!asked.svg_file.empty()) {
+        if (!result.from_raw) {
+            std::cerr << "qscan-report: a picture needs the raw lines of qscan -r\n";
+            return EXIT_UNREADABLE;
+        }
+        const std::string picture = report::svg_picture(result);
+        if (asked.svg_file == "-") {
+            return !print(picture) ? EXIT_UNREADABLE : result.findings.empty() ? 0 : EXIT_FINDINGS;
+        }
+        FILE *out = std::fopen(asked.svg_file.c_str(), "wb");
+        const bool written =
+            out != nullptr && std::fwrite(picture.data(), 1, picture.size(), out) == picture.size();
+        if (out == nullptr || std::fclose(out) != 0 || !written) {
+            std::cerr << "qscan-report: " << asked.svg_file
+                      << ": cannot be written: " << std::strerror(errno) << "\n";
+            return EXIT_UNREADABLE;
+        }
+    }
+    if (asked.cue) {
+        const std::string sheet = report::cue_sheet(result, asked.cue_file);
+        if (sheet.empty()) {
+            std::cerr << "qscan-report: " << report::cue_refusal(result) << "\n";
+            return EXIT_UNREADABLE;
+        }
+        if (!print(sheet)) {
+            return EXIT_UNREADABLE;
+        }
+    } else if (!print(asked.json ? report::json_report(result) : report::text_report(result))) {
+        return EXIT_UNREADABLE;
+    }
+    return result.findings.empty() ? 0 : EXIT_FINDINGS;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -76,22 +161,23 @@ int main(int argc, char **argv) {
                  "qscan-report"};
     app.get_formatter()->column_width(22);
     std::vector<std::string> files;
-    bool json = false, cue = false;
-    std::string cue_file = "disc.bin", svg_file;
+    output asked;
     app.add_option("FILE", files, "qscan's output, ideally of -r; none or -: standard input")
         ->type_name("");
-    auto *json_flag = app.add_flag("--json", json, "print the report as JSON");
-    auto *cue_flag = app.add_flag("--cue", cue, "print a CUE sheet for an image of the disc");
-    app.add_option("--cue-file", cue_file, "the image the CUE sheet names (disc.bin)")
+    auto *json_flag = app.add_flag("--json", asked.json, "print the report as JSON");
+    auto *cue_flag = app.add_flag("--cue", asked.cue, "print a CUE sheet for an image of the disc");
+    app.add_option("--cue-file", asked.cue_file, "the image the CUE sheet names (disc.bin)")
         ->type_name("NAME")
         ->needs(cue_flag);
     json_flag->excludes(cue_flag);
-    app.add_option("--svg", svg_file, "also draw the disc into FILE (-: instead of the report)")
+    app.add_option("--svg", asked.svg_file,
+                   "also draw the disc into FILE (-: instead of the report)")
         ->type_name("FILE");
     app.set_version_flag("--version", std::string("qscan-report ") + QSCAN_VERSION);
-    app.footer("Several FILEs are read in order, as one scan. --cue and --svg need raw lines.\n"
-               "Exit status: 0 a report without findings, 1 with findings, 2 a usage error\n"
-               "or input that cannot be read.");
+    app.footer("Several FILEs are read in order as one scan, each carrying on where the\n"
+               "last ended. --cue and --svg need raw lines.\n"
+               "Exit status: 0 a report without findings, 1 with findings, 2 a usage error,\n"
+               "input that cannot be read or a report that cannot be written.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &e) {
@@ -102,77 +188,32 @@ int main(int argc, char **argv) {
         app.exit(e);
         return EXIT_UNREADABLE;
     }
-    if (cue_file.empty() || cue_file.find_first_of("\"\r\n") != std::string::npos) {
+    if (asked.cue_file.empty() || asked.cue_file.find_first_of("\"\r\n") != std::string::npos) {
         std::cerr << "qscan-report: --cue-file: a file name without quotes or line ends\n";
         return EXIT_UNREADABLE;
     }
+#ifdef SIGPIPE
+    // A reader that went away is a report that cannot be written: said, not
+    // a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     if (files.empty()) {
         files.push_back("-");
     }
 
     report::analysis analysis;
     progress_line progress(analysis);
-    uint64_t lines = 0;
-    for (const std::string &name : files) {
-        const bool standard_input = name == "-";
-        FILE *file = standard_input ? stdin : std::fopen(name.c_str(), "rb");
-        if (file == nullptr) {
-            progress.clear();
-            std::cerr << "qscan-report: " << name << ": cannot be opened\n";
-            return EXIT_UNREADABLE;
-        }
-        const std::string error = report::read_qscan_output(
-            file, standard_input ? "(standard input)" : name, analysis, [&] { progress.update(); },
-            &lines);
-        if (!standard_input) {
-            std::fclose(file);
-        }
-        if (!error.empty()) {
-            progress.clear();
-            std::cerr << "qscan-report: " << error << "\n";
-            return EXIT_UNREADABLE;
-        }
-    }
+    report::scan_reader reader(analysis, [&] { progress.update(); });
+    const std::string error = read_scan(files, reader);
     progress.clear();
-    if (lines == 0) {
-        std::cerr << "qscan-report: the drive returned nothing: its first read failed (no disc, "
-                     "or a drive that refuses raw P-W sub-channel reads); without -r, qscan "
-                     "also prints nothing for a disc without ISRCs\n";
+    if (!error.empty()) {
+        std::cerr << "qscan-report: " << error << "\n";
         return EXIT_UNREADABLE;
     }
 
-    const report::disc_report result = analysis.finish();
-    if (!svg_file.empty()) {
-        if (!result.from_raw) {
-            std::cerr << "qscan-report: a picture needs the raw lines of qscan -r\n";
-            return EXIT_UNREADABLE;
-        }
-        const std::string picture = report::svg_picture(result);
-        if (svg_file == "-") {
-            std::cout << picture;
-            std::cout.flush();
-            return result.findings.empty() ? 0 : EXIT_FINDINGS;
-        }
-        FILE *out = std::fopen(svg_file.c_str(), "wb");
-        const bool written =
-            out != nullptr && std::fwrite(picture.data(), 1, picture.size(), out) == picture.size();
-        if (out == nullptr || std::fclose(out) != 0 || !written) {
-            std::cerr << "qscan-report: " << svg_file << ": cannot be written\n";
-            return EXIT_UNREADABLE;
-        }
+    report::disc_report result = analysis.finish();
+    if (reader.truncated()) {
+        result.findings.push_back({"truncated_input", 0});
     }
-    if (cue) {
-        const std::string sheet = report::cue_sheet(result, cue_file);
-        if (sheet.empty()) {
-            std::cerr << "qscan-report: " << report::cue_refusal(result) << "\n";
-            return EXIT_UNREADABLE;
-        }
-        std::cout << sheet;
-    } else if (json) {
-        std::cout << report::json_report(result);
-    } else {
-        std::cout << report::text_report(result);
-    }
-    std::cout.flush();
-    return result.findings.empty() ? 0 : EXIT_FINDINGS;
+    return write_output(result, asked);
 }

@@ -28,11 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         std::fclose(file);
         file = std::fopen(path.c_str(), "rb");
-        uint64_t lines = 0;
-        const std::string error = report::read_qscan_output(file, "fuzz", analysis, {}, &lines);
+        report::scan_reader reader(analysis, {});
+        std::string error = reader.read(file, "fuzz");
         std::fclose(file);
         unlink(path.c_str());
-        if (!error.empty() || lines == 0) {
+        error += reader.finish();
+        if (!error.empty() || reader.lines() == 0) {
             return 0;
         }
     } else {
