@@ -15,19 +15,10 @@ std::string image_time(int64_t lba) {
     return text;
 }
 
-// Bit 1 copy permitted, bit 3 four channels, bit 0 pre-emphasis; on a data
-// track bit 0 means recorded incrementally and bit 3 is reserved.
 std::string flags(int control) {
-    const bool data = (control & 4) != 0;
     std::string out;
-    if ((control & 2) != 0) {
-        out += " DCP";
-    }
-    if (!data && (control & 8) != 0) {
-        out += " 4CH";
-    }
-    if (!data && (control & 1) != 0) {
-        out += " PRE";
+    for (const std::string &flag : control_flags(control)) {
+        out += " " + flag;
     }
     return out;
 }

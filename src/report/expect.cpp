@@ -8,27 +8,12 @@ namespace report {
 
 namespace {
 
-std::set<std::string> read_flags(int control) {
-    std::set<std::string> out;
-    const bool data = (control & 4) != 0;
-    if ((control & 2) != 0) {
-        out.insert("DCP");
-    }
-    if (!data && (control & 8) != 0) {
-        out.insert("4CH");
-    }
-    if (!data && (control & 1) != 0) {
-        out.insert("PRE");
-    }
-    return out;
-}
-
 std::string flag_list(const std::set<std::string> &flags) {
     std::string out;
     for (const std::string &flag : flags) {
         out += (out.empty() ? "" : " ") + flag;
     }
-    return out;
+    return out.empty() ? "none" : out;
 }
 
 // The track's own code, or what stands in its place.
@@ -85,16 +70,21 @@ class comparison {
             row.expected_isrc = e.isrc;
             const auto found = read_.find(e.number);
             if (found == read_.end()) {
-                row.read_isrc = "not read";
+                // Code lines name only the tracks they were read in.
+                row.read_isrc = disc_.from_raw ? "not read" : "unknown";
                 row.uncompared = beyond_the_scan(e);
-                row.matches = row.uncompared;
+                if (!disc_.from_raw && e.audio) {
+                    mismatch(e.number, "isrc", e.isrc.value_or("none"), row.read_isrc);
+                }
+                row.matches = row.uncompared || (disc_.from_raw ? false : !e.audio);
                 out.rows.push_back(row);
                 continue;
             }
             const size_t before = out.mismatches.size();
             row.read_isrc = read_isrc(*found->second);
             isrc(e, *found->second);
-            if (sheet_.layout != sheet_layout::code_list) {
+            // Without raw lines there are no positions or flags to compare.
+            if (sheet_.layout != sheet_layout::code_list && disc_.from_raw) {
                 flags(e, *found->second);
                 row.start_offset = positions(e, *found->second);
                 pause(e, *found->second);
@@ -124,6 +114,9 @@ class comparison {
     }
 
     void tracks() {
+        if (!disc_.from_raw) {
+            return; // code lines do not name every track
+        }
         size_t expected = 0;
         for (const expected_track &e : sheet_.tracks) {
             expected += beyond_the_scan(e) ? 0 : 1;
@@ -165,7 +158,8 @@ class comparison {
         }
         std::set<std::string> expected = e.flags.value_or(std::set<std::string>{});
         expected.erase("SCMS"); // not in the Q channel
-        const std::set<std::string> read = read_flags(*t.control);
+        const std::vector<std::string> flags = control_flags(*t.control);
+        const std::set<std::string> read(flags.begin(), flags.end());
         if (expected != read) {
             mismatch(e.number, "flags", flag_list(expected), flag_list(read));
         }
@@ -198,8 +192,10 @@ class comparison {
             numbers.insert(number);
         }
         for (const index_mark &m : t.indexes) {
-            // A pause the sheet gives as PREGAP has no INDEX 00 in it.
-            if (m.number != 0 || !e.pregap) {
+            // A pause the sheet gives as PREGAP has no INDEX 00 in it, and
+            // no sheet's time lies before the disc's first sector.
+            const bool listed = e.indexes.count(m.number) != 0;
+            if ((m.number != 0 || !e.pregap) && (m.lba >= 0 || listed)) {
                 numbers.insert(m.number);
             }
         }
@@ -264,17 +260,23 @@ class comparison {
 
     void pause(const expected_track &e, const track_report &t) {
         const auto zero = e.indexes.find(0), one = e.indexes.find(1);
-        std::optional<int64_t> expected = e.pregap.value_or(0);
+        const int64_t gap = e.pregap.value_or(0);
+        int64_t expected = gap;
+        // In another file than INDEX 01, its length is that file's end, which
+        // the sheet does not give.
+        bool known = true;
         if (zero != e.indexes.end()) {
-            expected = zero->second.file == one->second.file
-                           ? std::optional(*expected + one->second.frames - zero->second.frames)
-                           : std::nullopt; // its length is the previous file's, not known
+            known = one != e.indexes.end() && zero->second.file == one->second.file;
+            expected = known ? gap + one->second.frames - zero->second.frames : 0;
         }
         const int64_t read = t.index00_lba && t.index01_lba ? *t.index01_lba - *t.index00_lba : 0;
-        // Track 1's pause before LBA 0 is never read; only a hidden track's is.
-        const bool first = &t == &disc_.tracks.front() && zero == e.indexes.end() && read == 0;
-        if (expected && !first && !near(*expected, read)) {
-            mismatch(e.number, "pause", *expected, read);
+        // The first track's pause before LBA 0 is the lead-in's: a scan from
+        // LBA 0 never reads it, and a sheet need not give it.
+        const bool before_the_disc = &t == &disc_.tracks.front() && zero == e.indexes.end() &&
+                                     (!t.index00_lba || *t.index00_lba < 0) &&
+                                     (!e.pregap || !t.index00_lba);
+        if (known && !before_the_disc && !near(expected, read)) {
+            mismatch(e.number, "pause", expected, read);
         }
     }
 

@@ -18,4 +18,7 @@ void layout_findings(disc_report &r, const disc_layout &layout);
 // The drive: no usable Q, an offset, slips or jitter, damage.
 void drive_findings(disc_report &r, const std::optional<jitter> &jitter);
 
+// Each difference from the master's CUE sheet in r.expect.
+void expect_findings(disc_report &r);
+
 } // namespace report

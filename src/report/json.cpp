@@ -77,6 +77,29 @@ json findings_json(const std::vector<finding> &list) {
     return findings;
 }
 
+json expect_json(const expect_result &e) {
+    auto value = [](const expect_value &v) {
+        return std::visit(
+            [](const auto &x) -> json {
+                if constexpr (std::is_same_v<std::decay_t<decltype(x)>, std::monostate>) {
+                    return nullptr;
+                } else {
+                    return x;
+                }
+            },
+            v);
+    };
+    json mismatches = json::array();
+    for (const expect_mismatch &m : e.mismatches) {
+        mismatches.push_back({{"track", or_null(m.track)},
+                              {"field", m.field},
+                              {"index", or_null(m.index)},
+                              {"expected", value(m.expected)},
+                              {"read", value(m.read)}});
+    }
+    return {{"file", e.file}, {"match", e.match()}, {"mismatches", mismatches}};
+}
+
 } // namespace
 
 std::string json_report(const disc_report &r) {
@@ -129,6 +152,7 @@ std::string json_report(const disc_report &r) {
     } else {
         out["drive"] = nullptr;
     }
+    out["expect"] = r.expect ? expect_json(*r.expect) : json(nullptr);
     out["findings"] = findings_json(r.findings);
     return out.dump(2) + "\n";
 }

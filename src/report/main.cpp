@@ -1,8 +1,11 @@
-// qscan-report [--json | --cue [--cue-file NAME]] [--svg FILE] [FILE...]
+// qscan-report [--json | --cue [--cue-file NAME]] [--svg FILE]
+//              [--expect SHEET [--tolerance FRAMES]] [FILE...]
 //
 // Reads qscan's output and says which ISRC each track carries, whether the
 // codes and the drive can be trusted. Exit status: 0 no findings, 1
 // findings, 2 a usage error, input it cannot read or output it cannot write.
+#include "report/expect.h"
+#include "report/findings.h"
 #include "report/input.h"
 #include "report/writers.h"
 
@@ -13,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 
 #ifdef _WIN32
@@ -152,6 +156,15 @@ int write_output(const report::disc_report &result, const output &asked) {
     return result.findings.empty() ? 0 : EXIT_FINDINGS;
 }
 
+// The master's CUE sheet --expect names; "" or what is wrong with it.
+std::string read_master(const std::string &name, report::master_sheet *sheet) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) {
+        return name + ": cannot be opened";
+    }
+    return report::read_master_sheet(in, name, sheet);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -173,9 +186,19 @@ int main(int argc, char **argv) {
     app.add_option("--svg", asked.svg_file,
                    "also draw the disc into FILE (-: instead of the report)")
         ->type_name("FILE");
+    std::string expect_file;
+    int64_t tolerance = 0;
+    auto *expect_option =
+        app.add_option("--expect", expect_file, "compare the disc with its master's CUE sheet")
+            ->type_name("SHEET");
+    app.add_option("--tolerance", tolerance, "positions may differ by FRAMES (0)")
+        ->type_name("FRAMES")
+        ->check(CLI::NonNegativeNumber)
+        ->needs(expect_option);
     app.set_version_flag("--version", std::string("qscan-report ") + QSCAN_VERSION);
     app.footer("Several FILEs are read in order as one scan, each carrying on where the\n"
-               "last ended. --cue and --svg need raw lines.\n"
+               "last ended. --cue and --svg need raw lines; so do --expect's positions\n"
+               "and flags.\n"
                "Exit status: 0 a report without findings, 1 with findings, 2 a usage error,\n"
                "input that cannot be read or a report that cannot be written.");
     try {
@@ -200,6 +223,14 @@ int main(int argc, char **argv) {
     if (files.empty()) {
         files.push_back("-");
     }
+    report::master_sheet master;
+    if (!expect_file.empty()) {
+        const std::string wrong = read_master(expect_file, &master);
+        if (!wrong.empty()) {
+            std::cerr << "qscan-report: " << wrong << "\n";
+            return EXIT_UNREADABLE;
+        }
+    }
 
     report::analysis analysis;
     progress_line progress(analysis);
@@ -214,6 +245,10 @@ int main(int argc, char **argv) {
     report::disc_report result = analysis.finish();
     if (reader.truncated()) {
         result.findings.push_back({"truncated_input", 0});
+    }
+    if (!expect_file.empty()) {
+        result.expect = report::compare_with_master(master, result, tolerance, expect_file);
+        report::expect_findings(result);
     }
     return write_output(result, asked);
 }

@@ -106,6 +106,23 @@ bool mcn_usable(const std::string &mcn) {
     return mcn_validity(mcn) == code_validity::valid && mcn_check_digit_holds(mcn);
 }
 
+// Bit 1 copy permitted, bit 3 four channels, bit 0 pre-emphasis; on a data
+// track bit 0 means recorded incrementally and bit 3 is reserved.
+std::vector<std::string> control_flags(int control) {
+    const bool data = (control & 4) != 0;
+    std::vector<std::string> out;
+    if ((control & 2) != 0) {
+        out.push_back("DCP");
+    }
+    if (!data && (control & 8) != 0) {
+        out.push_back("4CH");
+    }
+    if (!data && (control & 1) != 0) {
+        out.push_back("PRE");
+    }
+    return out;
+}
+
 const char *status_name(isrc_status status) {
     // In the order of the enumeration.
     static const char *const names[] = {"own", "none", "unknown", "ambiguous"};

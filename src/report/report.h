@@ -162,6 +162,34 @@ struct disc_picture {
     std::vector<picture_bin> bins;
 };
 
+// The disc against its master's CUE sheet.
+// A value as the sheet has it or as it was read: a code, a status, or frames.
+using expect_value = std::variant<std::monostate, std::string, int64_t>;
+
+struct expect_mismatch {
+    std::optional<int> track; // none: the disc
+    std::string field;        // tracks, isrc, catalog, flags, index, pause
+    std::optional<int> index; // for an index
+    expect_value expected, read;
+};
+
+// One row of the comparison for people.
+struct expect_row {
+    int track = 0;
+    std::optional<std::string> expected_isrc;
+    std::string read_isrc;               // the code, or none, unknown, ambiguous
+    std::optional<int64_t> start_offset; // read minus expected, in frames
+    bool matches = true;
+    bool uncompared = false; // a data track past the scan (a second session)
+};
+
+struct expect_result {
+    std::string file;
+    std::vector<expect_row> rows;
+    std::vector<expect_mismatch> mismatches;
+    bool match() const { return mismatches.empty(); }
+};
+
 struct disc_report {
     bool from_raw = false; // false: from ISRC and catalog lines only
     uint64_t sectors = 0;
@@ -173,6 +201,7 @@ struct disc_report {
     drive_report drive;
     disc_picture picture;
     std::vector<finding> findings;
+    std::optional<expect_result> expect; // with --expect
 };
 
 // ISO 3901: country (2 letters), registrant (3 letters or digits), year (2
@@ -194,6 +223,9 @@ const char *mcn_verdict(const mcn_report &mcn);
 
 // A catalog number that may go into a CUE sheet: a valid GTIN-13.
 bool mcn_usable(const std::string &mcn);
+
+// The CUE sheet's FLAGS a CONTROL nibble stands for, as DCP, 4CH, PRE.
+std::vector<std::string> control_flags(int control);
 
 // "1 frame", "2 frames".
 std::string counted(uint64_t n, const char *one, const char *many);

@@ -108,6 +108,10 @@ std::string svg_picture(const disc_report &r) {
     if (!r.drive.usable_q) {
         summary += "; no usable Q through raw P-W";
     }
+    if (r.expect) {
+        summary += r.expect->match() ? "; as " + r.expect->file + " says"
+                                     : "; differs from " + r.expect->file + " (outlined)";
+    }
     out += text(LEFT, 22, std::string("qscan-report ") + QSCAN_VERSION,
                 " font-size=\"15\" font-weight=\"bold\"");
     out += text(LEFT, 42, summary);
@@ -158,12 +162,24 @@ std::string svg_picture(const disc_report &r) {
         if (others > 0) {
             title += "; " + counted(others, "other code", "other codes");
         }
-        out += "<g class=\"track\">";
+        const bool differs =
+            r.expect &&
+            std::any_of(r.expect->rows.begin(), r.expect->rows.end(), [&](const expect_row &row) {
+                return row.track == t.number && !row.matches;
+            });
+        if (differs) {
+            title += "; differs from " + r.expect->file;
+        }
+        out += differs ? "<g class=\"track differs\">" : "<g class=\"track\">";
         out += "<title>" + xml(title) + "</title>\n";
         out += rect(x0, TRACKS_Y, std::max(x1 - x0, 0.5), TRACKS_H, BANDS[i % 2]);
         if (t.index00_lba && t.index01_lba) {
             out +=
                 rect(x0, TRACKS_Y, std::max(x_of_lba(*t.index01_lba) - x0, 0.5), TRACKS_H, PAUSE);
+        }
+        if (differs) {
+            out += rect(x0 + 1, TRACKS_Y + 1, std::max(x1 - x0 - 2, 0.5), TRACKS_H - 2, "none", "",
+                        std::string(" stroke=\"") + WRONG + "\" stroke-width=\"2\"");
         }
         // The label where it fits; the tooltip always says it.
         const std::string label = std::to_string(t.number) + " " + isrc;

@@ -104,6 +104,35 @@ std::string track_notes(const track_report &t) {
     return text;
 }
 
+// The disc against its master, a row a track, and whether it matches.
+std::string expect_section(const expect_result &e) {
+    std::string out = "\nAgainst " + e.file + "\n";
+    char line[160];
+    std::snprintf(line, sizeof line, "%5s  %-15s  %-15s  %6s  %s\n", "Track", "Expected ISRC",
+                  "Read ISRC", "Start", "Verdict");
+    out += line;
+    auto shown = [](const std::string &code) {
+        return code.size() == 12 ? grouped_isrc(code) : code;
+    };
+    for (const expect_row &row : e.rows) {
+        std::string start = "-";
+        if (row.start_offset) {
+            start = (*row.start_offset > 0 ? "+" : "") + std::to_string(*row.start_offset);
+        }
+        std::snprintf(line, sizeof line, "%5d  %-15s  %-15s  %6s  %s\n", row.track,
+                      shown(row.expected_isrc.value_or("none")).c_str(),
+                      shown(row.read_isrc).c_str(), start.c_str(),
+                      row.uncompared ? "past the scan"
+                      : row.matches  ? "matches"
+                                     : "differs");
+        out += line;
+    }
+    out += e.match() ? "the disc carries what " + e.file + " says\n"
+                     : counted(e.mismatches.size(), "difference", "differences") + " from " +
+                           e.file + ": see the findings\n";
+    return out;
+}
+
 } // namespace
 
 std::string text_report(const disc_report &r) {
@@ -216,6 +245,10 @@ std::string text_report(const disc_report &r) {
     }
     if (!codes.empty()) {
         out += "\nOther codes\n" + codes;
+    }
+
+    if (r.expect) {
+        out += expect_section(*r.expect);
     }
 
     out += "\n";

@@ -38,6 +38,49 @@ std::string code_at(const finding &f) {
            lba_range(f.number("first_lba"), f.number("last_lba")) + ")";
 }
 
+// A difference in frames, signed: "+3 frames".
+std::string frames_off(int64_t read, int64_t expected) {
+    const int64_t d = read - expected;
+    return (d > 0 ? "+" : "") + std::to_string(d) + (d == 1 || d == -1 ? " frame" : " frames");
+}
+
+// An expected or read value of a difference from the master: a code or
+// status as it stands, an ISRC grouped, frames counted.
+std::string master_value(const finding &f, const std::string &name) {
+    const std::string text = f.text(name);
+    if (text.empty()) {
+        return std::to_string(f.number(name));
+    }
+    return text.size() == 12 && f.text("field") == "isrc" ? grouped_isrc(text) : text;
+}
+
+std::string expect_mismatch_text(const finding &f) {
+    const std::string field = f.text("field"), file = f.text("file");
+    const std::string expected = master_value(f, "expected"), read = master_value(f, "read");
+    const bool both_frames = f.text("expected").empty() && f.text("read").empty();
+    const std::string off =
+        both_frames ? " (" + frames_off(f.number("read"), f.number("expected")) + ")" : "";
+    if (field == "tracks") {
+        return file + " lists " + expected + " tracks, the disc has " + read;
+    }
+    if (field == "index") {
+        char name[16];
+        std::snprintf(name, sizeof name, "INDEX %02lld", static_cast<long long>(f.number("index")));
+        const std::string in_sheet = f.text("expected").empty() ? "at frame " + expected : "none";
+        const std::string on_disc = f.text("read").empty() ? "at frame " + read : "none";
+        return std::string(name) + " " + in_sheet + " in " + file + ", " + on_disc +
+               " on the disc" + off;
+    }
+    if (field == "pause") {
+        return "a pause of " + expected + " frames in " + file + ", " + read + " on the disc" + off;
+    }
+    const std::string what = field == "isrc"      ? "ISRC"
+                             : field == "catalog" ? "catalog number"
+                                                  : "FLAGS";
+    return file + " has " + what + " " + (expected.empty() ? "none" : expected) + ", the disc " +
+           (read.empty() ? "none" : read);
+}
+
 using wording = std::function<std::string(const finding &)>;
 
 // "the catalog number CODE " and what is wrong with it.
@@ -145,6 +188,7 @@ const std::map<std::string, wording> &wordings() {
                     std::to_string(static_cast<int>(DAMAGE_FINDING_SHARE * 100)) +
                     "%): clean the disc, or try another drive";
          }},
+        {"expect_mismatch", expect_mismatch_text},
         {"truncated_input",
          [](const finding &) {
              return std::string("the input ends inside a line: the scan was cut short; this "
