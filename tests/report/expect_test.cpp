@@ -1,0 +1,213 @@
+// qscan-report --expect: a disc against its master's CUE sheet. The sheet
+// qscan-report --cue writes of a scan must match it; each edit of that sheet
+// must be named as the one difference it makes, on single-file,
+// file-per-track and bare code-list sheets.
+#include "discgen.h"
+#include "support/images.h"
+#include "support/process.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <regex>
+
+namespace {
+
+using nlohmann::json;
+
+// Index 02 in track 1, pre-emphasis on track 2, no code on track 3.
+constexpr const char *DISC = R"(mcn 0724384960650
+mcn_every 50
+isrc_every 20
+track GBAYE6900001 length 0:20.00 index 0:10.00
+track GBAYE6900002 pregap 0:02.00 length 0:15.00 control 1
+track - pregap 0:01.00 length 0:10.00
+track GBAYE6900004 pregap 0:02.00 length 0:10.00
+leadout 0:02.00
+)";
+
+// The same disc as a ripper writes it, a file per track, each pause at the
+// end of the track before it.
+constexpr const char *PER_TRACK = R"(CATALOG 0724384960650
+FILE "01.wav" WAVE
+  TRACK 01 AUDIO
+    ISRC GBAYE6900001
+    INDEX 01 00:00:00
+    INDEX 02 00:10:00
+  TRACK 02 AUDIO
+    FLAGS PRE
+    ISRC GBAYE6900002
+    INDEX 00 00:20:00
+FILE "02.wav" WAVE
+    INDEX 01 00:00:00
+  TRACK 03 AUDIO
+    INDEX 00 00:15:00
+FILE "03.wav" WAVE
+    INDEX 01 00:00:00
+  TRACK 04 AUDIO
+    ISRC GBAYE6900004
+    INDEX 00 00:10:00
+FILE "04.wav" WAVE
+    INDEX 01 00:00:00
+)";
+
+constexpr const char *CODE_LIST = R"(CATALOG 0724384960650
+TRACK 01 AUDIO
+  ISRC GBAYE6900001
+TRACK 02 AUDIO
+  ISRC GBAYE6900002
+TRACK 03 AUDIO
+TRACK 04 AUDIO
+  ISRC GBAYE6900004
+)";
+
+process_result report(const std::vector<std::string> &args) {
+    std::vector<std::string> argv = {QSCAN_REPORT_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_process(QSCAN_REPORT_EXE, argv);
+}
+
+// The disc's raw scan, once.
+const std::string &scan() {
+    static const std::string path = [] {
+        discgen_description disc;
+        EXPECT_EQ(discgen_parse(DISC, &disc), "");
+        const std::string image =
+            write_file("master.sub", discgen_image(discgen_frames(disc), true, disc.seed));
+        const process_result out = run_qscan({"-r", "X:"}, image);
+        return write_file("master.txt", std::vector<uint8_t>(out.out.begin(), out.out.end()));
+    }();
+    return path;
+}
+
+struct sheet_row {
+    std::string name;
+    std::string sheet;                                      // "" the report's own --cue sheet
+    std::vector<std::pair<std::string, std::string>> edits; // pattern, replacement
+    int exit_status;
+    json mismatches;
+    std::vector<std::string> options = {};
+};
+
+json diff(json track, const char *field, json expected, json read, json index = nullptr) {
+    return {{"track", track},
+            {"field", field},
+            {"index", index},
+            {"expected", expected},
+            {"read", read}};
+}
+
+std::vector<sheet_row> rows() {
+    const std::string track5 = "  TRACK 05 AUDIO\n    INDEX 01 01:00:00\n";
+    return {
+        {"the round trip", "", {}, 0, json::array()},
+        {"an ISRC",
+         "",
+         {{"GBAYE6900002", "GBAYE6900003"}},
+         1,
+         {diff(2, "isrc", "GBAYE6900003", "GBAYE6900002")}},
+        {"a code where the disc has none",
+         "",
+         {{"TRACK 03 AUDIO\n", "TRACK 03 AUDIO\n    ISRC GBAYE6900003\n"}},
+         1,
+         {diff(3, "isrc", "GBAYE6900003", "none")}},
+        {"the catalog number",
+         "",
+         {{"CATALOG 0724384960650", "CATALOG 4006381333931"}},
+         1,
+         {diff(nullptr, "catalog", "4006381333931", "0724384960650")}},
+        {"a flag", "", {{"    FLAGS PRE\n", ""}}, 1, {diff(2, "flags", "none", "PRE")}},
+        {"a start a frame late",
+         "",
+         {{"INDEX 01 00:50:00", "INDEX 01 00:50:01"}},
+         1,
+         {diff(4, "index", 3751, 3750, 1), diff(4, "pause", 151, 150)}},
+        {"a start within --tolerance",
+         "",
+         {{"INDEX 01 00:50:00", "INDEX 01 00:50:01"}},
+         0,
+         json::array(),
+         {"--tolerance", "1"}},
+        {"an index the sheet lacks",
+         "",
+         {{"    INDEX 02 00:10:00\n", ""}},
+         1,
+         {diff(1, "index", "none", 750, 2)}},
+        {"a pause",
+         "",
+         {{"INDEX 00 00:37:00", "INDEX 00 00:36:00"}},
+         1,
+         {diff(3, "index", 2700, 2775, 0), diff(3, "pause", 150, 75)}},
+        {"a track too many", "", {{"$", track5}}, 1, {diff(nullptr, "tracks", 5, 4)}},
+        {"a track too few", "", {{"  TRACK 04[\\s\\S]*", ""}}, 1, {diff(nullptr, "tracks", 3, 4)}},
+        // An Enhanced CD's data session lies past the audio session's
+        // lead-out, where a scan ends.
+        {"a data track past the scan",
+         "",
+         {{"$", "  TRACK 05 MODE1/2352\n    INDEX 01 01:00:00\n"}},
+         0,
+         json::array()},
+        {"a file per track", PER_TRACK, {}, 0, json::array()},
+        {"a file per track, a track a frame long",
+         PER_TRACK,
+         {{"INDEX 00 00:15:00", "INDEX 00 00:15:01"}},
+         1,
+         {diff(3, "index", 1126, 1125, 0)}},
+        {"a code list", CODE_LIST, {}, 0, json::array()},
+        {"a code list, a code wrong",
+         CODE_LIST,
+         {{"GBAYE6900004", "GBAYE6900005"}},
+         1,
+         {diff(4, "isrc", "GBAYE6900005", "GBAYE6900004")}},
+    };
+}
+
+std::string edited(const sheet_row &row) {
+    std::string sheet = row.sheet;
+    if (sheet.empty()) {
+        const process_result cue = report({"--cue", scan()});
+        EXPECT_NE(cue.exit_status, 2) << cue.err;
+        sheet = cue.out;
+    }
+    for (const auto &[pattern, replacement] : row.edits) {
+        const std::string before = sheet;
+        sheet = std::regex_replace(sheet, std::regex(pattern), replacement);
+        EXPECT_NE(sheet, before) << row.name << ": " << pattern << " edits nothing";
+    }
+    return sheet;
+}
+
+TEST(Expect, EachDifferenceFromTheMasterIsNamed) {
+    for (const sheet_row &row : rows()) {
+        const std::string sheet = edited(row);
+        const std::string path = write_file("master.cue", {sheet.begin(), sheet.end()});
+        std::vector<std::string> args = {"--json", "--expect", path};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        args.push_back(scan());
+        const process_result out = report(args);
+        ASSERT_EQ(out.exit_status, row.exit_status) << row.name << "\n" << sheet << out.out;
+        const json expect = json::parse(out.out)["expect"];
+        EXPECT_EQ(expect["mismatches"], row.mismatches) << row.name;
+        EXPECT_EQ(expect["match"], row.mismatches.empty()) << row.name;
+
+        // The text says the same, in a row a track and a last line.
+        args.erase(args.begin());
+        const process_result text = report(args);
+        const std::string last = row.mismatches.empty()
+                                     ? "the disc carries what " + path + " says"
+                                     : std::to_string(row.mismatches.size()) + " difference";
+        EXPECT_NE(text.out.find(last), std::string::npos) << row.name << "\n" << text.out;
+    }
+}
+
+TEST(Expect, ASheetThatCannotBeReadIsNamedByLine) {
+    const std::string sheet = "TRACK 01 AUDIO\n  INDEX 01 00:61:00\n";
+    const std::string path = write_file("unreadable.cue", {sheet.begin(), sheet.end()});
+    const process_result out = report({"--expect", path, scan()});
+    EXPECT_EQ(out.exit_status, 2);
+    EXPECT_NE(out.err.find(path + ":2"), std::string::npos) << out.err;
+    EXPECT_EQ(out.out, "");
+    EXPECT_EQ(report({"--expect", scratch_path("absent.cue"), scan()}).exit_status, 2);
+}
+
+} // namespace
