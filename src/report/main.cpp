@@ -193,7 +193,7 @@ int main(int argc, char **argv) {
             ->type_name("SHEET");
     app.add_option("--tolerance", tolerance, "positions may differ by FRAMES (0)")
         ->type_name("FRAMES")
-        ->check(CLI::NonNegativeNumber)
+        ->check(CLI::Validator(CLI::Range(int64_t{0}, int64_t{450000})).description(""))
         ->needs(expect_option);
     app.set_version_flag("--version", std::string("qscan-report ") + QSCAN_VERSION);
     app.footer("Several FILEs are read in order as one scan, each carrying on where the\n"
