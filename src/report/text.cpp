@@ -104,6 +104,28 @@ std::string track_notes(const track_report &t) {
     return text;
 }
 
+// The disc's IDs, the lookup URL on a line of its own to stay whole (it
+// may pass the 80th column), or why there are none.
+std::string ids_lines(const ids_report &ids) {
+    if (!ids.ids) {
+        return "IDs       " + wrapped("none: " + ids_reason_text(ids.reason), 10, 10) + "\n";
+    }
+    const disc_ids &d = *ids.ids;
+    std::string out = "IDs       MusicBrainz " + d.musicbrainz + ", freedb " + d.freedb +
+                      "\n          AccurateRip " + d.accuraterip + "\n          " +
+                      d.musicbrainz_url + "\n";
+    if (ids.leadout_assumed) {
+        out += "          " +
+               wrapped("no lead-out frame was read: they take the lead-out to be LBA " +
+                           std::to_string(ids.leadout) +
+                           ", after the last sector read, which is right when the drive "
+                           "refused to read the lead-out",
+                       10, 10) +
+               "\n";
+    }
+    return out;
+}
+
 } // namespace
 
 std::string text_report(const disc_report &r) {
@@ -172,6 +194,8 @@ std::string text_report(const disc_report &r) {
                    "\n";
         }
     }
+
+    out += ids_lines(r.ids);
 
     out += "\n";
     if (r.tracks.empty()) {
