@@ -116,10 +116,10 @@ std::string ids_lines(const ids_report &ids) {
                       d.musicbrainz_url + "\n";
     if (ids.leadout_assumed) {
         out += "          " +
-               wrapped("no lead-out frame was read: they take the lead-out to be LBA " +
+               wrapped("no lead-out frame was read: the IDs take it to be LBA " +
                            std::to_string(ids.leadout) +
-                           ", after the last sector read, which is right when the drive "
-                           "refused to read the lead-out",
+                           ", the sector after the last one read, which is right when the "
+                           "drive refused to read the lead-out",
                        10, 10) +
                "\n";
     }
