@@ -152,7 +152,8 @@ TEST(Dumps, ReportAsQscanRDoes) {
 TEST(Dumps, FirstLba) {
     const std::vector<discgen_frame> disc =
         frames_of("isrc_every 50\ntrack GBAYE6900001 length 0:20.00\n"
-                  "track GBAYE6900002 pregap 0:02.00 length 0:20.00\nleadout 0:01.00\n");
+                  "track GBAYE6900002 pregap 0:02.00 length 0:20.00\nleadout 0:01.00\n"
+                  "at 3100-3109 crc_error\n");
     // Track 1's pause, before LBA 0: its relative time counts down to index 01.
     std::vector<q_bytes> pregap;
     for (int i = 0; i < 150; ++i) {
@@ -164,26 +165,33 @@ TEST(Dumps, FirstLba) {
     }
     const struct {
         const char *name;
-        size_t skipped; // records of all left out at the start
+        size_t skipped, cut; // records of all left out at the start, and at the end
         const char *first_lba;
         json index00, q_offset;
     } rows[] = {
-        {"from the pregap", 0, "-150", -150, 0},
-        {"from LBA 0", 150, "0", nullptr, 0},
-        {"from LBA 75", 225, "75", nullptr, 0},
-        {"from the pregap, said to be from LBA 0", 0, "0", -150, -150},
+        {"from the pregap", 0, 0, "-150", -150, 0},
+        {"from the pregap, the lead-out refused", 0, 75, "-150", -150, 0},
+        {"from LBA 0", 150, 0, "0", nullptr, 0},
+        {"from LBA 75", 225, 0, "75", nullptr, 0},
+        {"from the pregap, said to be from LBA 0", 0, 0, "0", -150, -150},
     };
+    // Track 2, its codes and damage where they lie, as a dump from LBA 0 has it.
+    const json track2 = json::parse(
+        report({"--json",
+                write_image("plain.sub", std::vector<q_bytes>(all.begin() + 150, all.end()))})
+            .out)["tracks"][1];
+    ASSERT_EQ(track2["damaged"], 10);
     for (const auto &row : rows) {
         const std::string dump = write_image(
-            "first.sub",
-            std::vector<q_bytes>(all.begin() + static_cast<long>(row.skipped), all.end()));
+            "first.sub", std::vector<q_bytes>(all.begin() + static_cast<long>(row.skipped),
+                                              all.end() - static_cast<long>(row.cut)));
         const json r = json::parse(report({"--json", "--first-lba", row.first_lba, dump}).out);
-        EXPECT_EQ(r["sectors"], all.size() - row.skipped) << row.name;
+        EXPECT_EQ(r["sectors"], all.size() - row.skipped - row.cut) << row.name;
         EXPECT_EQ(r["drive"]["q_offset"], row.q_offset) << row.name;
         EXPECT_EQ(r["tracks"][0]["index00_lba"], row.index00) << row.name;
         if (row.q_offset == 0) {
-            EXPECT_EQ(r["tracks"][1]["index01_lba"], 1650) << row.name;
-            EXPECT_EQ(r["leadout_lba"], 3150) << row.name;
+            EXPECT_EQ(r["tracks"][1], track2) << row.name;
+            EXPECT_EQ(r["leadout_lba"], row.cut > 0 ? json(nullptr) : json(3150)) << row.name;
             EXPECT_EQ(r["ids"]["musicbrainz_toc"], "1 2 3300 150 1800") << row.name;
             EXPECT_EQ(r["findings"], json::array()) << row.name;
         }
