@@ -2,6 +2,7 @@
 
 #include "report/assemble.h"
 #include "report/findings.h"
+#include "report/toc.h"
 
 #include <algorithm>
 
@@ -31,7 +32,7 @@ int64_t analysis::lba_of(const msf &time) {
 // A code frame lies where its read sector and the drive's offset put it,
 // moved to the nearest sector that carries its frame number.
 int64_t analysis::place(uint64_t sector, int abs_f) const {
-    const int64_t guess = static_cast<int64_t>(sector) + drive_.offset();
+    const int64_t guess = lba_read(sector) + drive_.offset();
     int64_t d = floor_mod(abs_f - (guess + DISC_START_FRAMES), FRAMES_PER_SECOND);
     if (d > FRAMES_PER_SECOND / 2) {
         d -= FRAMES_PER_SECOND;
@@ -49,7 +50,7 @@ void analysis::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
         if (std::all_of(q, q + SUBCHANNEL_Q_SIZE, [](uint8_t b) { return b == 0; })) {
             ++counts.all_zero;
         }
-        tally_.damaged(static_cast<int64_t>(sector) + drive_.offset());
+        tally_.damaged(lba_read(sector) + drive_.offset());
         picture_.damaged(sector);
         stretches_.broken();
         return;
@@ -80,7 +81,8 @@ void analysis::add_position(uint64_t sector, const subq &frame) {
         layout_.trust(s.track, s.index, s.control, s.lba, s.rel);
     };
     // A lone frame whose time disagrees with its neighbours is passed over.
-    const auto agreement = drive_.position(sector, sample.lba);
+    // The drive's offset is from the sector read, wherever the reading began.
+    const auto agreement = drive_.position(sector, sample.lba - first_lba_);
     if (agreement == drive_timeline::agreement::with_last && untrusted_) {
         trust(*untrusted_);
     }
@@ -98,7 +100,12 @@ void analysis::add_code_line(bool catalog, const timing &position, const std::st
 }
 
 disc_report analysis::finish() {
-    return has_raw() ? raw_report() : lines_report();
+    if (!has_raw()) {
+        disc_report r = lines_report();
+        r.ids = report_ids(r, 0);
+        return r;
+    }
+    return raw_report();
 }
 
 disc_report analysis::lines_report() const {
@@ -120,11 +127,13 @@ disc_report analysis::lines_report() const {
 disc_report analysis::raw_report() {
     disc_report r;
     r.from_raw = true;
+    r.first_lba = first_lba_;
     r.sectors = sectors_;
     r.frames = tally_.counts;
     r.drive = drive_.report(r.frames, sectors_);
     const int64_t offset = r.drive.q_offset.value_or(0);
-    const disc_layout layout = layout_.build(tally_, static_cast<int64_t>(sectors_) + offset);
+    const int64_t end = lba_read(sectors_) + offset;
+    const disc_layout layout = layout_.build(tally_, end);
     std::vector<track_evidence> evidence = codes_.place(layout.tracks);
     for (size_t i = 0; i < layout.tracks.size(); ++i) {
         evidence[i].clean_stretch = stretches_.clean(layout.tracks[i].number);
@@ -138,13 +147,13 @@ disc_report analysis::raw_report() {
     }
     r.tracks = report_tracks(layout.tracks, evidence, verdicts, &tally_);
     r.leadout_lba = layout.leadout;
+    r.ids = report_ids(r, end);
     r.mcn = report_mcn(catalogs_);
     code_findings(r);
     layout_findings(r, layout);
     drive_findings(r, drive_.jitter_seen());
     r.picture = picture_.finish(sectors_, [&](uint64_t first, uint64_t last, const std::string &c) {
-        return picture_kind(r, layout.tracks, static_cast<int64_t>(first) + offset,
-                            static_cast<int64_t>(last) + offset, c);
+        return picture_kind(r, layout.tracks, lba_read(first) + offset, lba_read(last) + offset, c);
     });
     return r;
 }

@@ -15,8 +15,12 @@ namespace report {
 
 class analysis {
   public:
-    // The next sector's Q frame, from a raw line: raw lines come one a
-    // sector, in order from sector 0.
+    // first_lba: the LBA of the first sector, 0 for qscan's output (it reads
+    // from LBA 0); a dump may begin before it, in track 1's pause.
+    explicit analysis(int64_t first_lba = 0) : first_lba_(first_lba) {}
+
+    // The next sector's Q frame, from a raw line or a dump's record: one a
+    // sector, in order from the first.
     void add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]);
 
     // An ISRC or catalog line of a scan without raw lines, at the running
@@ -46,6 +50,9 @@ class analysis {
     disc_report lines_report() const;
     disc_report raw_report();
 
+    int64_t lba_read(uint64_t sector) const { return first_lba_ + static_cast<int64_t>(sector); }
+
+    int64_t first_lba_;
     uint64_t sectors_ = 0;
     frame_tally tally_;
     drive_timeline drive_;

@@ -1,6 +1,7 @@
 #include "report/writers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace report {
@@ -45,7 +46,15 @@ std::string cue_sheet(const disc_report &r, const std::string &image_name) {
     if (!cue_refusal(r).empty()) {
         return "";
     }
-    std::string out = std::string("REM COMMENT \"qscan-report ") + QSCAN_VERSION + "\"\n";
+    // The freedb ID in capitals, before the comment, where rippers put it.
+    std::string out;
+    if (r.ids.ids) {
+        std::string id = r.ids.ids->freedb;
+        std::transform(id.begin(), id.end(), id.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        out += "REM DISCID " + id + "\n";
+    }
+    out += std::string("REM COMMENT \"qscan-report ") + QSCAN_VERSION + "\"\n";
     // Players and image tools read CATALOG, not MCN, and only a valid GTIN-13
     // without a rival belongs there.
     if (r.mcn && r.mcn->value && mcn_usable(r.mcn->value->code) && !r.mcn->rival) {

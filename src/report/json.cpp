@@ -100,6 +100,20 @@ json expect_json(const expect_result &e) {
     return {{"file", e.file}, {"match", e.match()}, {"mismatches", mismatches}};
 }
 
+// The IDs, or null with the reason.
+void add_ids(json &out, const ids_report &ids) {
+    if (!ids.ids) {
+        out["ids"] = nullptr;
+        out["ids_reason"] = ids_reason_text(ids.reason);
+        return;
+    }
+    const disc_ids &d = *ids.ids;
+    out["ids"] = {{"musicbrainz", d.musicbrainz},         {"musicbrainz_toc", d.musicbrainz_toc},
+                  {"musicbrainz_url", d.musicbrainz_url}, {"freedb", d.freedb},
+                  {"accuraterip", d.accuraterip},         {"leadout_assumed", ids.leadout_assumed}};
+    out["ids_reason"] = nullptr;
+}
+
 } // namespace
 
 std::string json_report(const disc_report &r) {
@@ -153,6 +167,7 @@ std::string json_report(const disc_report &r) {
         out["drive"] = nullptr;
     }
     out["expect"] = r.expect ? expect_json(*r.expect) : json(nullptr);
+    add_ids(out, r.ids);
     out["findings"] = findings_json(r.findings);
     return out.dump(2) + "\n";
 }

@@ -1,9 +1,11 @@
 // qscan-report [--json | --cue [--cue-file NAME]] [--svg FILE]
 //              [--expect SHEET [--tolerance FRAMES]] [FILE...]
+// qscan-report [...] [--raw-pw] [--first-lba N] DUMP
 //
 // Reads qscan's output and says which ISRC each track carries, whether the
 // codes and the drive can be trusted. Exit status: 0 no findings, 1
 // findings, 2 a usage error, input it cannot read or output it cannot write.
+#include "report/dump_input.h"
 #include "report/expect.h"
 #include "report/findings.h"
 #include "report/input.h"
@@ -11,6 +13,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -20,6 +24,7 @@
 #include <iostream>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #define stderr_is_terminal() _isatty(_fileno(stderr))
 #else
@@ -156,6 +161,22 @@ int write_output(const report::disc_report &result, const output &asked) {
     return result.findings.empty() ? 0 : EXIT_FINDINGS;
 }
 
+// What the command line says of a master's CUE sheet.
+struct expect_options {
+    std::string file;
+    int64_t tolerance = 0;
+};
+
+void add_expect_options(CLI::App &app, expect_options &expect) {
+    auto *sheet =
+        app.add_option("--expect", expect.file, "compare the disc with its master's CUE sheet")
+            ->type_name("SHEET");
+    app.add_option("--tolerance", expect.tolerance, "positions may differ by FRAMES (0)")
+        ->type_name("FRAMES")
+        ->check(CLI::Validator(CLI::Range(int64_t{0}, int64_t{450000})).description(""))
+        ->needs(sheet);
+}
+
 // The master's CUE sheet --expect names; "" or what is wrong with it.
 std::string read_master(const std::string &name, report::master_sheet *sheet) {
     std::ifstream in(name, std::ios::binary);
@@ -163,6 +184,107 @@ std::string read_master(const std::string &name, report::master_sheet *sheet) {
         return name + ": cannot be opened";
     }
     return report::read_master_sheet(in, name, sheet);
+}
+
+// What the command line says of a sub-channel dump.
+struct dump_options {
+    bool raw_pw = false;
+    int64_t first_lba = 0;
+    CLI::Option *first_lba_given = nullptr;
+};
+
+// LBAs from the lead-in's first to the last a Q time can name (99:59.74).
+constexpr int64_t FIRST_LBA_MIN = -45150, FIRST_LBA_MAX = 449849;
+
+void add_dump_options(CLI::App &app, dump_options &dump) {
+    app.add_flag("--raw-pw", dump.raw_pw, "FILE is a dump of raw interleaved P-W");
+    dump.first_lba_given =
+        app.add_option("--first-lba", dump.first_lba, "the LBA of a dump's first sector (0)")
+            ->type_name("N")
+            ->check(CLI::Range(FIRST_LBA_MIN, FIRST_LBA_MAX).description(""));
+}
+
+bool names_sub(const std::string &name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    std::string end = name.substr(name.size() - 4);
+    for (char &c : end) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return end == ".sub";
+}
+
+// The dump's layout when FILE is one, or none; wrong says what does not fit.
+std::optional<report::dump_layout> dump_layout_of(const std::vector<std::string> &files,
+                                                  const dump_options &dump, std::string &wrong) {
+    const bool any_sub = std::any_of(files.begin(), files.end(), names_sub);
+    if (!dump.raw_pw && !any_sub) {
+        if (dump.first_lba_given->count() > 0) {
+            wrong = "--first-lba: for a sub-channel dump (.sub, or --raw-pw) only";
+        }
+        return std::nullopt;
+    }
+    if (files.size() != 1) {
+        wrong = "a sub-channel dump is read on its own: name one FILE";
+    }
+    return dump.raw_pw ? report::dump_layout::interleaved : report::dump_layout::deinterleaved;
+}
+
+// A dump into the analysis, each record a sector; "" or what is wrong.
+std::string report_dump(const std::string &name, report::dump_layout layout, int64_t first_lba,
+                        report::disc_report &result) {
+    const bool standard_input = name == "-";
+    const std::string shown = standard_input ? "(standard input)" : name;
+    FILE *file = standard_input ? stdin : std::fopen(name.c_str(), "rb");
+    if (file == nullptr) {
+        return name + ": cannot be opened";
+    }
+#ifdef _WIN32
+    if (standard_input) {
+        _setmode(_fileno(stdin), _O_BINARY); // a CR LF pair is two bytes of a sector
+    }
+#endif
+    report::analysis analysis(first_lba);
+    progress_line progress(analysis);
+    const report::dump_result read = report::read_subchannel_dump(
+        file, shown, layout, [&](const uint8_t *q) { analysis.add_sector(q); },
+        [&] { progress.update(); });
+    if (!standard_input) {
+        std::fclose(file);
+    }
+    progress.clear();
+    if (!read.error.empty()) {
+        return read.error;
+    }
+    if (read.sectors == 0) {
+        return shown + ": not one whole sector of 96 bytes: nothing to report on";
+    }
+    result = analysis.finish();
+    if (read.stray_bytes > 0) {
+        result.findings.push_back({"truncated_input",
+                                   0,
+                                   {{"stray_bytes", static_cast<int64_t>(read.stray_bytes)},
+                                    {"sectors", static_cast<int64_t>(read.sectors)}}});
+    }
+    return "";
+}
+
+// qscan's output into the analysis; "" or what is wrong.
+std::string report_scan(const std::vector<std::string> &files, report::disc_report &result) {
+    report::analysis analysis;
+    progress_line progress(analysis);
+    report::scan_reader reader(analysis, [&] { progress.update(); });
+    const std::string error = read_scan(files, reader);
+    progress.clear();
+    if (!error.empty()) {
+        return error;
+    }
+    result = analysis.finish();
+    if (reader.truncated()) {
+        result.findings.push_back({"truncated_input", 0});
+    }
+    return "";
 }
 
 } // namespace
@@ -177,6 +299,8 @@ int main(int argc, char **argv) {
     output asked;
     app.add_option("FILE", files, "qscan's output, ideally of -r; none or -: standard input")
         ->type_name("");
+    dump_options dump;
+    expect_options expect;
     auto *json_flag = app.add_flag("--json", asked.json, "print the report as JSON");
     auto *cue_flag = app.add_flag("--cue", asked.cue, "print a CUE sheet for an image of the disc");
     app.add_option("--cue-file", asked.cue_file, "the image the CUE sheet names (disc.bin)")
@@ -186,19 +310,13 @@ int main(int argc, char **argv) {
     app.add_option("--svg", asked.svg_file,
                    "also draw the disc into FILE (-: instead of the report)")
         ->type_name("FILE");
-    std::string expect_file;
-    int64_t tolerance = 0;
-    auto *expect_option =
-        app.add_option("--expect", expect_file, "compare the disc with its master's CUE sheet")
-            ->type_name("SHEET");
-    app.add_option("--tolerance", tolerance, "positions may differ by FRAMES (0)")
-        ->type_name("FRAMES")
-        ->check(CLI::Validator(CLI::Range(int64_t{0}, int64_t{450000})).description(""))
-        ->needs(expect_option);
+    add_dump_options(app, dump);
+    add_expect_options(app, expect);
     app.set_version_flag("--version", std::string("qscan-report ") + QSCAN_VERSION);
     app.footer("Several FILEs are read in order as one scan, each carrying on where the\n"
                "last ended. --cue and --svg need raw lines; so do --expect's positions\n"
-               "and flags.\n"
+               "and flags. A FILE ending in .sub is a deinterleaved sub-channel dump,\n"
+               "read on its own, as is FILE with --raw-pw.\n"
                "Exit status: 0 a report without findings, 1 with findings, 2 a usage error,\n"
                "input that cannot be read or a report that cannot be written.");
     try {
@@ -224,30 +342,30 @@ int main(int argc, char **argv) {
         files.push_back("-");
     }
     report::master_sheet master;
-    if (!expect_file.empty()) {
-        const std::string wrong = read_master(expect_file, &master);
+    if (!expect.file.empty()) {
+        const std::string wrong = read_master(expect.file, &master);
         if (!wrong.empty()) {
             std::cerr << "qscan-report: " << wrong << "\n";
             return EXIT_UNREADABLE;
         }
     }
 
-    report::analysis analysis;
-    progress_line progress(analysis);
-    report::scan_reader reader(analysis, [&] { progress.update(); });
-    const std::string error = read_scan(files, reader);
-    progress.clear();
+    std::string wrong;
+    const std::optional<report::dump_layout> layout = dump_layout_of(files, dump, wrong);
+    if (!wrong.empty()) {
+        std::cerr << "qscan-report: " << wrong << "\n";
+        return EXIT_UNREADABLE;
+    }
+
+    report::disc_report result;
+    const std::string error = layout ? report_dump(files.front(), *layout, dump.first_lba, result)
+                                     : report_scan(files, result);
     if (!error.empty()) {
         std::cerr << "qscan-report: " << error << "\n";
         return EXIT_UNREADABLE;
     }
-
-    report::disc_report result = analysis.finish();
-    if (reader.truncated()) {
-        result.findings.push_back({"truncated_input", 0});
-    }
-    if (!expect_file.empty()) {
-        result.expect = report::compare_with_master(master, result, tolerance, expect_file);
+    if (!expect.file.empty()) {
+        result.expect = report::compare_with_master(master, result, expect.tolerance, expect.file);
         report::expect_findings(result);
     }
     return write_output(result, asked);

@@ -3,6 +3,8 @@
 // and printed by the writers.
 #pragma once
 
+#include "report/disc_ids.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -190,8 +192,17 @@ struct expect_result {
     bool match() const { return mismatches.empty(); }
 };
 
+// The disc's identifiers as the layout gives them, or why there are none.
+struct ids_report {
+    std::optional<disc_ids> ids;
+    int64_t leadout = 0;          // the lead-out they take
+    bool leadout_assumed = false; // none was read: the sector after the last one read
+    finding reason;               // without ids: its kind, track and values
+};
+
 struct disc_report {
     bool from_raw = false; // false: from ISRC and catalog lines only
+    int64_t first_lba = 0; // the LBA of the first sector read
     uint64_t sectors = 0;
     frame_counts frames;
     std::optional<mcn_report> mcn;
@@ -202,6 +213,7 @@ struct disc_report {
     disc_picture picture;
     std::vector<finding> findings;
     std::optional<expect_result> expect; // with --expect
+    ids_report ids;
 };
 
 // ISO 3901: country (2 letters), registrant (3 letters or digits), year (2

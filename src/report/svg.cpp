@@ -77,7 +77,9 @@ std::string sectors_text(uint64_t first, uint64_t last) {
 
 std::string svg_picture(const disc_report &r) {
     const uint64_t sectors = std::max<uint64_t>(r.sectors, 1);
-    const int64_t offset = r.drive.q_offset.value_or(0);
+    // From a disc position to the sector it was read at, counted from the
+    // first sector read.
+    const int64_t offset = r.drive.q_offset.value_or(0) + r.first_lba;
     // x of a read sector, and of the sector a disc position was read at.
     auto x_of = [&](double sector) {
         return LEFT + PLOT * std::clamp(sector, 0.0, static_cast<double>(sectors)) / sectors;

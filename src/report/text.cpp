@@ -133,6 +133,28 @@ std::string expect_section(const expect_result &e) {
     return out;
 }
 
+// The disc's IDs, the lookup URL on a line of its own to stay whole (it
+// may pass the 80th column), or why there are none.
+std::string ids_lines(const ids_report &ids) {
+    if (!ids.ids) {
+        return "IDs       " + wrapped("none: " + ids_reason_text(ids.reason), 10, 10) + "\n";
+    }
+    const disc_ids &d = *ids.ids;
+    std::string out = "IDs       MusicBrainz " + d.musicbrainz + ", freedb " + d.freedb +
+                      "\n          AccurateRip " + d.accuraterip + "\n          " +
+                      d.musicbrainz_url + "\n";
+    if (ids.leadout_assumed) {
+        out += "          " +
+               wrapped("no lead-out frame was read: the IDs take it to be LBA " +
+                           std::to_string(ids.leadout) +
+                           ", the sector after the last one read, which is right when the "
+                           "drive refused to read the lead-out",
+                       10, 10) +
+               "\n";
+    }
+    return out;
+}
+
 } // namespace
 
 std::string text_report(const disc_report &r) {
@@ -201,6 +223,8 @@ std::string text_report(const disc_report &r) {
                    "\n";
         }
     }
+
+    out += ids_lines(r.ids);
 
     out += "\n";
     if (r.tracks.empty()) {

@@ -190,7 +190,17 @@ const std::map<std::string, wording> &wordings() {
          }},
         {"expect_mismatch", expect_mismatch_text},
         {"truncated_input",
-         [](const finding &) {
+         [](const finding &f) {
+             // A dump's sectors are whole records: what is left is part of one.
+             if (f.number("stray_bytes") > 0) {
+                 return "the dump ends with " +
+                        counted(static_cast<uint64_t>(f.number("stray_bytes")), "stray byte",
+                                "stray bytes") +
+                        ", part of a 96-byte sector, left out: the dump was cut short; this "
+                        "report covers its " +
+                        counted(static_cast<uint64_t>(f.number("sectors")), "whole sector",
+                                "whole sectors");
+             }
              return std::string("the input ends inside a line: the scan was cut short; this "
                                 "report covers what came in");
          }},
@@ -199,6 +209,33 @@ const std::map<std::string, wording> &wordings() {
 }
 
 } // namespace
+
+std::string ids_reason_text(const finding &reason) {
+    const std::string track = "track " + std::to_string(reason.track);
+    if (reason.kind == "no_raw_lines") {
+        return "the table of contents needs the raw lines of qscan -r";
+    }
+    if (reason.kind == "no_layout") {
+        return "no position frame could be read, so there is no table of contents";
+    }
+    if (reason.kind == "unreadable_track") {
+        return track + " could not be read: its start is unknown";
+    }
+    if (reason.kind == "no_track_start") {
+        return "index 01 of " + track + " was not read: its start is unknown";
+    }
+    if (reason.kind == "unsettled_control") {
+        return "the CONTROL of " + track + " is a tie: whether it is audio or data is unknown";
+    }
+    if (reason.kind == "no_audio_track") {
+        return "the disc has no audio track";
+    }
+    if (reason.kind == "leadout_before_track") {
+        return "the lead-out, LBA " + std::to_string(reason.number("leadout_lba")) +
+               ", does not lie after the start of " + track;
+    }
+    return reason.kind;
+}
 
 std::string finding_text(const finding &f) {
     const std::string at = f.track == 0 ? "disc: " : "track " + std::to_string(f.track) + ": ";

@@ -14,6 +14,9 @@ std::string text_report(const disc_report &r);
 // A finding in words, naming its track or the disc.
 std::string finding_text(const finding &f);
 
+// Why a disc has no IDs, from its ids_report's reason.
+std::string ids_reason_text(const finding &reason);
+
 // Why no CUE sheet can be written; "" when one can.
 std::string cue_refusal(const disc_report &r);
 

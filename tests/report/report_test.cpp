@@ -259,7 +259,10 @@ at 2480-2499 isrc GB:YE6900124
     const process_result r = report({"--cue", "--cue-file", "my disc.bin", output});
     // FLAGS from CONTROL, a data track, pauses, and no ISRC for track 4,
     // whose code is no valid ISRC.
-    EXPECT_EQ(r.out, "REM COMMENT \"qscan-report " QSCAN_VERSION "\"\n"
+    // The freedb ID counts the data track: offsets 2, 14, 25 and 35 seconds,
+    // digits summing to 0x16, and 40 - 2 = 0x26 seconds to the lead-out.
+    EXPECT_EQ(r.out, "REM DISCID 16002604\n"
+                     "REM COMMENT \"qscan-report " QSCAN_VERSION "\"\n"
                      "CATALOG 0724384960650\n"
                      "FILE \"my disc.bin\" BINARY\n"
                      "  TRACK 01 AUDIO\n"
@@ -332,12 +335,19 @@ TEST(Report, TheSampleDisc) {
         std::ifstream in(QSCAN_SAMPLES "/sample.disc");
         return std::string(std::istreambuf_iterator<char>(in), {});
     }())});
+    // The IDs worked by hand from the offsets 150, 3300, 6000 and 7650 and
+    // the lead-out at 11025: freedb digit sums 2+8+8+3 = 0x15 and 147 - 2 =
+    // 0x91 seconds; AccurateRip the LBAs summed, 0x6aef, and weighted by
+    // track number, 0x1a6c2; MusicBrainz the SHA-1 of that table of contents.
     EXPECT_EQ(r.out, "qscan-report " QSCAN_VERSION R"(
 Disc      11025 sectors read, 02:27.00 of disc time
 Frames    10997 good, 26 CRC errors, 1 data error, 1 unknown mode: 0.24% damaged
 MCN       0724384960650 on 110 frames, check digit holds
 Drive     Q offset 0 on 100.0% of 10800 position frames, no slips
 Lead-out  LBA 10875 (02:27.00)
+IDs       MusicBrainz Vh4bZLQxB3zNVzo4dJp5U2NDhBY-, freedb 15009104
+          AccurateRip f/e/a/dBAR-004-00006aef-0001a6c2-15009104.bin
+          https://musicbrainz.org/cdtoc/attach?id=Vh4bZLQxB3zNVzo4dJp5U2NDhBY-&tracks=4&toc=1+4+11025+150+3300+6000+7650
 
 Track  Start          LBA  ISRC             Frames  Damaged  Notes
     1  00:02.00         0  GB-AYE-69-00123      29       10

@@ -210,6 +210,29 @@ TEST_P(UnderWine, TheReportReadsTheExecutablesOutput) {
     EXPECT_EQ(without_carriage_returns(under_wine.out), from_native.out) << under_wine.err;
     EXPECT_EQ(under_wine.exit_status, from_native.exit_status);
 }
+
+// The Windows qscan-report.exe reads a dump in binary: a .sub and raw P-W
+// give the native report of the scan.
+TEST_P(UnderWine, TheReportReadsADump) {
+    const std::vector<std::string> images = sample_disc_images("wine-dump", "seed 6\n");
+    const std::string scan = run_native({"-r", "X:"}, images[0]).out;
+    const process_result native =
+        run_process(QSCAN_REPORT_EXE,
+                    {QSCAN_REPORT_EXE, "--json",
+                     write_file("wine-dump.txt", std::vector<uint8_t>(scan.begin(), scan.end()))});
+    ASSERT_NE(native.out, "");
+    const std::string windows_report =
+        (std::filesystem::path(windows_exe).parent_path() / "qscan-report.exe").string();
+    for (const std::vector<std::string> &dump :
+         {std::vector<std::string>{"Z:" + images[0]}, {"--raw-pw", "Z:" + images[1]}}) {
+        std::vector<std::string> args = {wine_run, windows_report, "--json"};
+        args.insert(args.end(), dump.begin(), dump.end());
+        const process_result under_wine = run_process(wine_run, args, {{"HOME", wine_prefix}});
+        EXPECT_EQ(without_carriage_returns(under_wine.out), native.out)
+            << dump.back() << under_wine.err;
+        EXPECT_EQ(under_wine.exit_status, native.exit_status) << dump.back();
+    }
+}
 #endif
 
 } // namespace
