@@ -51,6 +51,29 @@ FILE "04.wav" WAVE
     INDEX 01 00:00:00
 )";
 
+// The same disc in one file that holds track 1's pause too, as mastering
+// tools write a Red Book image: INDEX 00 at 00:00:00, INDEX 01 two seconds on.
+constexpr const char *WITH_LEAD_IN = R"(CATALOG 0724384960650
+FILE "master.wav" WAVE
+  TRACK 01 AUDIO
+    ISRC GBAYE6900001
+    INDEX 00 00:00:00
+    INDEX 01 00:02:00
+    INDEX 02 00:12:00
+  TRACK 02 AUDIO
+    FLAGS PRE
+    ISRC GBAYE6900002
+    INDEX 00 00:22:00
+    INDEX 01 00:24:00
+  TRACK 03 AUDIO
+    INDEX 00 00:39:00
+    INDEX 01 00:40:00
+  TRACK 04 AUDIO
+    ISRC GBAYE6900004
+    INDEX 00 00:50:00
+    INDEX 01 00:52:00
+)";
+
 constexpr const char *CODE_LIST = R"(CATALOG 0724384960650
 TRACK 01 AUDIO
   ISRC GBAYE6900001
@@ -153,6 +176,9 @@ std::vector<sheet_row> rows() {
          {{"INDEX 00 00:15:00", "INDEX 00 00:15:01"}},
          1,
          {diff(3, "index", 1126, 1125, 0)}},
+        // Track 1's pause lies before LBA 0, where no scan reads: not a
+        // difference.
+        {"one file holding track 1's pause", WITH_LEAD_IN, {}, 0, json::array()},
         {"a code list", CODE_LIST, {}, 0, json::array()},
         {"a code list, a code wrong",
          CODE_LIST,
@@ -197,6 +223,40 @@ TEST(Expect, EachDifferenceFromTheMasterIsNamed) {
                                      ? "the disc carries what " + path + " says"
                                      : std::to_string(row.mismatches.size()) + " difference";
         EXPECT_NE(text.out.find(last), std::string::npos) << row.name << "\n" << text.out;
+    }
+}
+
+// Windows PowerShell 5.1 writes `qscan-report --cue scan.txt > master.cue`
+// as UTF-16LE with a byte-order mark, as it does qscan's output, which is
+// read; the sheet must be read too, and so must one with a UTF-8 mark and
+// CRLF line ends.
+TEST(Expect, TheReportsOwnSheetInEachEncodingWindowsWrites) {
+    const process_result cue = report({"--cue", scan()});
+    ASSERT_NE(cue.exit_status, 2) << cue.err;
+    std::string crlf;
+    for (const char c : cue.out) {
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    std::vector<uint8_t> utf16 = {0xFF, 0xFE};
+    for (const char c : crlf) {
+        utf16.push_back(static_cast<uint8_t>(c));
+        utf16.push_back(0);
+    }
+    const struct {
+        const char *name;
+        std::vector<uint8_t> bytes;
+    } rows[] = {
+        {"UTF-8 with a mark and CRLF", [&] {
+             std::vector<uint8_t> b = {0xEF, 0xBB, 0xBF};
+             b.insert(b.end(), crlf.begin(), crlf.end());
+             return b;
+         }()},
+        {"UTF-16LE with a mark, as PowerShell 5.1 writes", utf16},
+    };
+    for (const auto &row : rows) {
+        const std::string path = write_file("encoded.cue", row.bytes);
+        const process_result out = report({"--expect", path, scan()});
+        EXPECT_EQ(out.exit_status, 0) << row.name << "\n" << out.err << out.out;
     }
 }
 
