@@ -260,6 +260,74 @@ TEST(Expect, TheReportsOwnSheetInEachEncodingWindowsWrites) {
     }
 }
 
+// A track's type is part of what the sheet says: a data track where the
+// disc carries audio is a difference, whatever else matches.
+TEST(Expect, ATrackOfAnotherTypeIsADifference) {
+    const process_result cue = report({"--cue", scan()});
+    ASSERT_NE(cue.exit_status, 2) << cue.err;
+    const struct {
+        const char *name;
+        const char *track;
+    } rows[] = {
+        {"a track without a code said to be data", "TRACK 03 AUDIO"},
+        {"a track with a code and a flag said to be data", "TRACK 02 AUDIO"},
+    };
+    for (const auto &row : rows) {
+        std::string sheet = cue.out;
+        const std::string from = row.track;
+        const size_t at = sheet.find(from);
+        ASSERT_NE(at, std::string::npos) << row.name;
+        sheet.replace(at, from.size(), from.substr(0, 9) + "MODE1/2352");
+        const std::string path = write_file("typed.cue", {sheet.begin(), sheet.end()});
+        const process_result out = report({"--json", "--expect", path, scan()});
+        EXPECT_EQ(out.exit_status, 1) << row.name << "\n" << sheet;
+        const json expect = json::parse(out.out)["expect"];
+        EXPECT_EQ(expect["match"], false) << row.name;
+        bool named = false;
+        for (const json &m : expect["mismatches"]) {
+            named = named || m["track"] == std::stoi(from.substr(6, 2));
+        }
+        EXPECT_TRUE(named) << row.name << "\n" << expect.dump();
+    }
+}
+
+// Where damage hides a boundary (uncertain_boundary names the range), the
+// master's position inside that range is no difference, and a track that
+// could not be read has no start to be off by.
+TEST(Expect, WhatDamageHidesIsNoDifference) {
+    discgen_description disc;
+    ASSERT_EQ(discgen_parse("isrc_every 20\n"
+                            "track GBAYE6900001 length 0:20.00\n"
+                            "track GBAYE6900002 pregap 0:02.00 length 0:10.00\n"
+                            "track GBAYE6900003 pregap 0:02.00 length 0:20.00\n"
+                            "leadout 0:02.00\n"
+                            "at 1400-2400 crc_error\n",
+                            &disc),
+              "");
+    const std::string image =
+        write_file("hidden.sub", discgen_image(discgen_frames(disc), true, disc.seed));
+    const process_result scanned = run_qscan({"-r", "X:"}, image);
+    const std::string output =
+        write_file("hidden.txt", std::vector<uint8_t>(scanned.out.begin(), scanned.out.end()));
+    const std::string sheet = "FILE \"x.wav\" WAVE\n"
+                              "  TRACK 01 AUDIO\n    ISRC GBAYE6900001\n    INDEX 01 00:00:00\n"
+                              "  TRACK 02 AUDIO\n    ISRC GBAYE6900002\n"
+                              "    INDEX 00 00:20:00\n    INDEX 01 00:22:00\n"
+                              "  TRACK 03 AUDIO\n    ISRC GBAYE6900003\n"
+                              "    INDEX 00 00:32:00\n    INDEX 01 00:34:00\n";
+    const std::string path = write_file("hidden.cue", {sheet.begin(), sheet.end()});
+    const process_result out = report({"--json", "--expect", path, output});
+    const json expect = json::parse(out.out)["expect"];
+    for (const json &m : expect["mismatches"]) {
+        EXPECT_NE(m["track"], 3) << "track 3's pause begins in the damage: " << m.dump();
+    }
+    const process_result text = report({"--expect", path, output});
+    const std::regex track2_row(R"(\n    2  GB-AYE-69-00002  unknown +(\S+) )");
+    std::smatch row;
+    ASSERT_TRUE(std::regex_search(text.out, row, track2_row)) << text.out;
+    EXPECT_EQ(row[1], "-") << "an unread track's start offset\n" << text.out;
+}
+
 TEST(Expect, ASheetThatCannotBeReadIsNamedByLine) {
     const std::string sheet = "TRACK 01 AUDIO\n  INDEX 01 00:61:00\n";
     const std::string path = write_file("unreadable.cue", {sheet.begin(), sheet.end()});
