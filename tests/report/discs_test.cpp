@@ -96,6 +96,15 @@ std::vector<disc_row> rows() {
          {},
          {},
          {}},
+        // Tracks too short for any clear frame: a code carried over from one
+        // is still that track's own, not the next one's.
+        {"tracks of 1 s, the previous code carried onto 20 frames",
+         many_tracks(4, "0:01.00", 10, 20),
+         own_codes(4),
+         {},
+         {},
+         {},
+         {}},
         {"ties, duplicates, too few frames",
          R"(isrc_every 100
 track GBAYE6900001 length 0:20.00
@@ -219,6 +228,18 @@ at 3076-3078 isrc GBAYE6900003
          {"MCN       no catalog line: scan with -c or -r to look for one"},
          {},
          "-i"},
+        // qscan -c prints catalog lines only: no ISRC was looked for, so no
+        // track can be said to have none.
+        {"lines only: catalog lines, no ISRC asked",
+         "mcn 0724384960650\nmcn_every 50\nisrc_every 20\n"
+         "track GBAYE6900001 length 0:20.00\ntrack - pregap 0:02.00 length 0:15.00\n"
+         "track GBAYE6900003 pregap 0:02.00 length 0:10.00\n",
+         {"1 unknown", "2 unknown", "3 unknown"},
+         {},
+         {},
+         {},
+         {},
+         "-c"},
     };
 }
 

@@ -51,6 +51,29 @@ FILE "04.wav" WAVE
     INDEX 01 00:00:00
 )";
 
+// The same disc in one file that holds track 1's pause too, as mastering
+// tools write a Red Book image: INDEX 00 at 00:00:00, INDEX 01 two seconds on.
+constexpr const char *WITH_LEAD_IN = R"(CATALOG 0724384960650
+FILE "master.wav" WAVE
+  TRACK 01 AUDIO
+    ISRC GBAYE6900001
+    INDEX 00 00:00:00
+    INDEX 01 00:02:00
+    INDEX 02 00:12:00
+  TRACK 02 AUDIO
+    FLAGS PRE
+    ISRC GBAYE6900002
+    INDEX 00 00:22:00
+    INDEX 01 00:24:00
+  TRACK 03 AUDIO
+    INDEX 00 00:39:00
+    INDEX 01 00:40:00
+  TRACK 04 AUDIO
+    ISRC GBAYE6900004
+    INDEX 00 00:50:00
+    INDEX 01 00:52:00
+)";
+
 constexpr const char *CODE_LIST = R"(CATALOG 0724384960650
 TRACK 01 AUDIO
   ISRC GBAYE6900001
@@ -153,6 +176,9 @@ std::vector<sheet_row> rows() {
          {{"INDEX 00 00:15:00", "INDEX 00 00:15:01"}},
          1,
          {diff(3, "index", 1126, 1125, 0)}},
+        // Track 1's pause lies before LBA 0, where no scan reads: not a
+        // difference.
+        {"one file holding track 1's pause", WITH_LEAD_IN, {}, 0, json::array()},
         {"a code list", CODE_LIST, {}, 0, json::array()},
         {"a code list, a code wrong",
          CODE_LIST,
@@ -198,6 +224,108 @@ TEST(Expect, EachDifferenceFromTheMasterIsNamed) {
                                      : std::to_string(row.mismatches.size()) + " difference";
         EXPECT_NE(text.out.find(last), std::string::npos) << row.name << "\n" << text.out;
     }
+}
+
+// Windows PowerShell 5.1 writes `qscan-report --cue scan.txt > master.cue`
+// as UTF-16LE with a byte-order mark, as it does qscan's output, which is
+// read; the sheet must be read too, and so must one with a UTF-8 mark and
+// CRLF line ends.
+TEST(Expect, TheReportsOwnSheetInEachEncodingWindowsWrites) {
+    const process_result cue = report({"--cue", scan()});
+    ASSERT_NE(cue.exit_status, 2) << cue.err;
+    std::string crlf;
+    for (const char c : cue.out) {
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    std::vector<uint8_t> utf16 = {0xFF, 0xFE};
+    for (const char c : crlf) {
+        utf16.push_back(static_cast<uint8_t>(c));
+        utf16.push_back(0);
+    }
+    const struct {
+        const char *name;
+        std::vector<uint8_t> bytes;
+    } rows[] = {
+        {"UTF-8 with a mark and CRLF", [&] {
+             std::vector<uint8_t> b = {0xEF, 0xBB, 0xBF};
+             b.insert(b.end(), crlf.begin(), crlf.end());
+             return b;
+         }()},
+        {"UTF-16LE with a mark, as PowerShell 5.1 writes", utf16},
+    };
+    for (const auto &row : rows) {
+        const std::string path = write_file("encoded.cue", row.bytes);
+        const process_result out = report({"--expect", path, scan()});
+        EXPECT_EQ(out.exit_status, 0) << row.name << "\n" << out.err << out.out;
+    }
+}
+
+// A track's type is part of what the sheet says: a data track where the
+// disc carries audio is a difference, whatever else matches.
+TEST(Expect, ATrackOfAnotherTypeIsADifference) {
+    const process_result cue = report({"--cue", scan()});
+    ASSERT_NE(cue.exit_status, 2) << cue.err;
+    const struct {
+        const char *name;
+        const char *track;
+    } rows[] = {
+        {"a track without a code said to be data", "TRACK 03 AUDIO"},
+        {"a track with a code and a flag said to be data", "TRACK 02 AUDIO"},
+    };
+    for (const auto &row : rows) {
+        std::string sheet = cue.out;
+        const std::string from = row.track;
+        const size_t at = sheet.find(from);
+        ASSERT_NE(at, std::string::npos) << row.name;
+        sheet.replace(at, from.size(), from.substr(0, 9) + "MODE1/2352");
+        const std::string path = write_file("typed.cue", {sheet.begin(), sheet.end()});
+        const process_result out = report({"--json", "--expect", path, scan()});
+        EXPECT_EQ(out.exit_status, 1) << row.name << "\n" << sheet;
+        const json expect = json::parse(out.out)["expect"];
+        EXPECT_EQ(expect["match"], false) << row.name;
+        bool named = false;
+        for (const json &m : expect["mismatches"]) {
+            named = named || m["track"] == std::stoi(from.substr(6, 2));
+        }
+        EXPECT_TRUE(named) << row.name << "\n" << expect.dump();
+    }
+}
+
+// Where damage hides a boundary (uncertain_boundary names the range), the
+// master's position inside that range is no difference, and a track that
+// could not be read has no start to be off by.
+TEST(Expect, WhatDamageHidesIsNoDifference) {
+    discgen_description disc;
+    ASSERT_EQ(discgen_parse("isrc_every 20\n"
+                            "track GBAYE6900001 length 0:20.00\n"
+                            "track GBAYE6900002 pregap 0:02.00 length 0:10.00\n"
+                            "track GBAYE6900003 pregap 0:02.00 length 0:20.00\n"
+                            "leadout 0:02.00\n"
+                            "at 1400-2400 crc_error\n",
+                            &disc),
+              "");
+    const std::string image =
+        write_file("hidden.sub", discgen_image(discgen_frames(disc), true, disc.seed));
+    const process_result scanned = run_qscan({"-r", "X:"}, image);
+    const std::string output =
+        write_file("hidden.txt", std::vector<uint8_t>(scanned.out.begin(), scanned.out.end()));
+    const std::string sheet = "FILE \"x.wav\" WAVE\n"
+                              "  TRACK 01 AUDIO\n    ISRC GBAYE6900001\n    INDEX 01 00:00:00\n"
+                              "  TRACK 02 AUDIO\n    ISRC GBAYE6900002\n"
+                              "    INDEX 00 00:20:00\n    INDEX 01 00:22:00\n"
+                              "  TRACK 03 AUDIO\n    ISRC GBAYE6900003\n"
+                              "    INDEX 00 00:32:00\n    INDEX 01 00:34:00\n";
+    const std::string path = write_file("hidden.cue", {sheet.begin(), sheet.end()});
+    const process_result out = report({"--json", "--expect", path, output});
+    const json expect = json::parse(out.out)["expect"];
+    for (const json &m : expect["mismatches"]) {
+        EXPECT_NE(m["track"], 3) << "track 3's pause begins in the damage: " << m.dump();
+    }
+    const process_result text = report({"--expect", path, output});
+    const std::regex track2_row(R"(\n    2  GB-AYE-69-00002  unknown +(\S+) )");
+    std::smatch row;
+    ASSERT_TRUE(std::regex_search(text.out, row, track2_row)) << text.out;
+    EXPECT_EQ(row[1], "-") << "an unread track's start offset\n" << text.out;
 }
 
 TEST(Expect, ASheetThatCannotBeReadIsNamedByLine) {
