@@ -93,6 +93,11 @@ std::vector<laid_track> line_evidence::layout() const {
 }
 
 bool line_evidence::clean(const laid_track &t) const {
+    // Catalog lines alone may come from a scan that never looked for ISRCs
+    // (qscan -c): their absence tells nothing.
+    if (isrcs.distinct() == 0) {
+        return false;
+    }
     const auto found = tracks_.find(t.number);
     if (found == tracks_.end() || !found->second.first) {
         return t.end - t.begin >= ISRC_STRETCH_FRAMES;

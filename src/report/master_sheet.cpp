@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <sstream>
 
 namespace report {
@@ -176,11 +177,42 @@ class sheet_reader {
     int files_ = 0;
 };
 
+// A sheet as UTF-8: Windows PowerShell 5.1's '>' writes UTF-16LE with a
+// byte-order mark, and other tools UTF-16BE. Outside the keywords' ASCII
+// only titles and file names can differ, so a character the Basic
+// Multilingual Plane does not hold becomes '?'.
+std::string as_utf8(const std::string &bytes) {
+    const bool le = bytes.rfind("\xFF\xFE", 0) == 0, be = bytes.rfind("\xFE\xFF", 0) == 0;
+    if (!le && !be) {
+        return bytes;
+    }
+    std::string out;
+    for (size_t at = 2; at + 1 < bytes.size(); at += 2) {
+        const auto first = static_cast<unsigned char>(bytes[at]),
+                   second = static_cast<unsigned char>(bytes[at + 1]);
+        const unsigned unit = le ? first | second << 8 : first << 8 | second;
+        if (unit < 0x80) {
+            out += static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            out += static_cast<char>(0xC0 | unit >> 6);
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        } else if (unit < 0xD800 || unit > 0xDFFF) {
+            out += static_cast<char>(0xE0 | unit >> 12);
+            out += static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            out += '?';
+        }
+    }
+    return out;
+}
+
 } // namespace
 
-std::string read_master_sheet(std::istream &in, const std::string &name, master_sheet *out) {
+std::string read_master_sheet(std::istream &raw, const std::string &name, master_sheet *out) {
     *out = {};
     sheet_reader reader(*out);
+    std::istringstream in(as_utf8(std::string(std::istreambuf_iterator<char>(raw), {})));
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
         if (number == 1 && text.rfind("\xEF\xBB\xBF", 0) == 0) {

@@ -60,11 +60,24 @@ std::vector<track_verdict> isrc_vote(const std::vector<track_evidence> &tracks) 
         const size_t j = i + static_cast<size_t>(step);
         return j < count ? codes[j] : std::nullopt; // wraps past 0 to a large j
     };
+    // A first guess at each track's code, its neighbours known only where
+    // they have clear frames, stands in for the next track's own code.
+    std::vector<std::optional<std::string>> guess(count);
+    for (size_t i = 0; i < count; ++i) {
+        std::vector<std::string> tied;
+        guess[i] = clear[i] ? clear[i]
+                   : out[i].tied.empty()
+                       ? boundary_vote(tracks[i].body, at(clear, i, -1), at(clear, i, 1), &tied)
+                       : std::nullopt;
+    }
+    // In disc order, so a short track's previous code is that track's own as
+    // decided, even when it too had no clear frame.
     for (size_t i = 0; i < count; ++i) {
         track_verdict &v = out[i];
         v.own = clear[i];
         if (!v.own && v.tied.empty()) {
-            v.own = boundary_vote(tracks[i].body, at(clear, i, -1), at(clear, i, 1), &v.tied);
+            v.own = boundary_vote(tracks[i].body, i > 0 ? out[i - 1].own : std::nullopt,
+                                  at(guess, i, 1), &v.tied);
         }
     }
     std::vector<std::optional<std::string>> own(count);

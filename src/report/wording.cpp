@@ -61,7 +61,13 @@ std::string expect_mismatch_text(const finding &f) {
     const std::string off =
         both_frames ? " (" + frames_off(f.number("read"), f.number("expected")) + ")" : "";
     if (field == "tracks") {
-        return file + " lists " + expected + " tracks, the disc has " + read;
+        return file + " lists " +
+               counted(static_cast<uint64_t>(f.number("expected")), "track", "tracks") +
+               ", the disc has " + read;
+    }
+    if (field == "type") {
+        return file + " has a" + (expected == "audio" ? "n audio" : " data") +
+               " track, the disc a" + (read == "audio" ? "n audio" : " data") + " track";
     }
     if (field == "index") {
         char name[16];

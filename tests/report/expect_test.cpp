@@ -246,10 +246,10 @@ TEST(Expect, TheReportsOwnSheetInEachEncodingWindowsWrites) {
         const char *name;
         std::vector<uint8_t> bytes;
     } rows[] = {
-        {"UTF-8 with a mark and CRLF", [&] {
-             std::vector<uint8_t> b = {0xEF, 0xBB, 0xBF};
-             b.insert(b.end(), crlf.begin(), crlf.end());
-             return b;
+        {"UTF-8 with a mark and CRLF",
+         [&] {
+             const std::string marked = "\xEF\xBB\xBF" + crlf;
+             return std::vector<uint8_t>(marked.begin(), marked.end());
          }()},
         {"UTF-16LE with a mark, as PowerShell 5.1 writes", utf16},
     };
