@@ -477,12 +477,13 @@ std::string scan_reader::take(const char *text, size_t length, bool cut) {
         parse(text, kept, true).kind != line_kind::unknown) {
         return "";
     }
-    const std::string where = name_ + ":" + std::to_string(number_) + ": ";
+    // Built only for a line that is wrong: most are not.
+    auto where = [&] { return name_ + ":" + std::to_string(number_) + ": "; };
     if (line.kind == line_kind::usage) {
-        return where + "qscan's usage line: that run scanned no disc";
+        return where() + "qscan's usage line: that run scanned no disc";
     }
     if (line.kind == line_kind::unknown) {
-        return where + "not a line qscan prints: '" + shown(text, kept) + "'";
+        return where() + "not a line qscan prints: '" + shown(text, kept) + "'";
     }
     const bool carries_on =
         (line.kind != line_kind::raw || continuity_.raw(line.q)) &&
