@@ -349,4 +349,25 @@ TEST(Expect, ASheetThatCannotBeReadIsNamedByLine) {
     EXPECT_EQ(report({"--expect", scratch_path("absent.cue"), scan()}).exit_status, 2);
 }
 
+// A second valid catalog number on more than a few frames leaves the disc's
+// in doubt: it does not match the sheet's, even where the majority does.
+TEST(Expect, ACatalogNumberWithARivalIsNoMatch) {
+    discgen_description disc;
+    ASSERT_EQ(discgen_parse("mcn 0724384960650\nmcn_every 50\nisrc_every 20\n"
+                            "track GBAYE6900001 length 0:20.00\nleadout 0:02.00\n"
+                            "at 700-710 mcn 4006381333931\n",
+                            &disc),
+              "");
+    const std::string image =
+        write_file("rival.sub", discgen_image(discgen_frames(disc), true, disc.seed));
+    const process_result scanned = run_qscan({"-r", "X:"}, image);
+    const std::string output =
+        write_file("rival.txt", std::vector<uint8_t>(scanned.out.begin(), scanned.out.end()));
+    const std::string sheet = "CATALOG 0724384960650\nTRACK 01 AUDIO\n  ISRC GBAYE6900001\n";
+    const std::string path = write_file("rival.cue", {sheet.begin(), sheet.end()});
+    const json expect = json::parse(report({"--json", "--expect", path, output}).out)["expect"];
+    EXPECT_EQ(expect["mismatches"],
+              json::array({diff(nullptr, "catalog", "0724384960650", "ambiguous")}));
+}
+
 } // namespace
