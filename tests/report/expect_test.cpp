@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <regex>
+#include <sstream>
 
 namespace {
 
@@ -162,7 +162,7 @@ std::vector<sheet_row> rows() {
          1,
          {diff(3, "index", 2700, 2775, 0), diff(3, "pause", 150, 75)}},
         {"a track too many", "", {{"$", track5}}, 1, {diff(nullptr, "tracks", 5, 4)}},
-        {"a track too few", "", {{"  TRACK 04[\\s\\S]*", ""}}, 1, {diff(nullptr, "tracks", 3, 4)}},
+        {"a track too few", "", {{"  TRACK 04...", ""}}, 1, {diff(nullptr, "tracks", 3, 4)}},
         // An Enhanced CD's data session lies past the audio session's
         // lead-out, where a scan ends.
         {"a data track past the scan",
@@ -199,6 +199,23 @@ std::vector<sheet_row> rows() {
     };
 }
 
+// Every occurrence of from replaced; "$" appends, and "FROM..." cuts the
+// sheet from FROM to its end.
+std::string edit(std::string sheet, const std::string &from, const std::string &to) {
+    if (from == "$") {
+        return sheet + to;
+    }
+    if (from.ends_with("...")) {
+        const size_t at = sheet.find(from.substr(0, from.size() - 3));
+        return at == std::string::npos ? sheet : sheet.substr(0, at) + to;
+    }
+    for (size_t at = sheet.find(from); at != std::string::npos; at = sheet.find(from, at)) {
+        sheet.replace(at, from.size(), to);
+        at += to.size();
+    }
+    return sheet;
+}
+
 std::string edited(const sheet_row &row) {
     std::string sheet = row.sheet;
     if (sheet.empty()) {
@@ -208,7 +225,7 @@ std::string edited(const sheet_row &row) {
     }
     for (const auto &[pattern, replacement] : row.edits) {
         const std::string before = sheet;
-        sheet = std::regex_replace(sheet, std::regex(pattern), replacement);
+        sheet = edit(sheet, pattern, replacement);
         EXPECT_NE(sheet, before) << row.name << ": " << pattern << " edits nothing";
     }
     return sheet;
@@ -333,10 +350,12 @@ TEST(Expect, WhatDamageHidesIsNoDifference) {
         EXPECT_NE(m["track"], 3) << "track 3's pause begins in the damage: " << m.dump();
     }
     const process_result text = report({"--expect", path, output});
-    const std::regex track2_row(R"(\n    2  GB-AYE-69-00002  unknown +(\S+) )");
-    std::smatch row;
-    ASSERT_TRUE(std::regex_search(text.out, row, track2_row)) << text.out;
-    EXPECT_EQ(row[1], "-") << "an unread track's start offset\n" << text.out;
+    const std::string track2_row = "\n    2  GB-AYE-69-00002  unknown";
+    const size_t at = text.out.find(track2_row);
+    ASSERT_NE(at, std::string::npos) << text.out;
+    std::string start;
+    std::istringstream(text.out.substr(at + track2_row.size())) >> start;
+    EXPECT_EQ(start, "-") << "an unread track's start offset\n" << text.out;
 }
 
 TEST(Expect, ASheetThatCannotBeReadIsNamedByLine) {
