@@ -295,6 +295,10 @@ TEST(Report, TheHardDiscs) {
 // Peak memory does not grow with sectors, even where every other frame is an
 // ISRC frame of one of two codes and damage cuts them into short runs.
 TEST(Report, MemoryStaysFlatWhenCodesAlternate) {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds freed memory back, so the peak tells nothing.
+    GTEST_SKIP() << "peak memory under AddressSanitizer";
+#endif
     std::vector<long> peaks;
     for (const char *length : {"6:00.00", "60:00.00"}) {
         disc_row row;
