@@ -90,16 +90,19 @@ process_result report(const std::vector<std::string> &args) {
     return run_process(QSCAN_REPORT_EXE, argv);
 }
 
+// A described disc's raw scan, written as NAME.txt.
+std::string scanned(const char *description, const std::string &name) {
+    discgen_description disc;
+    EXPECT_EQ(discgen_parse(description, &disc), "") << name;
+    const std::string image =
+        write_file(name + ".sub", discgen_image(discgen_frames(disc), true, disc.seed));
+    const process_result out = run_qscan({"-r", "X:"}, image);
+    return write_file(name + ".txt", std::vector<uint8_t>(out.out.begin(), out.out.end()));
+}
+
 // The disc's raw scan, once.
 const std::string &scan() {
-    static const std::string path = [] {
-        discgen_description disc;
-        EXPECT_EQ(discgen_parse(DISC, &disc), "");
-        const std::string image =
-            write_file("master.sub", discgen_image(discgen_frames(disc), true, disc.seed));
-        const process_result out = run_qscan({"-r", "X:"}, image);
-        return write_file("master.txt", std::vector<uint8_t>(out.out.begin(), out.out.end()));
-    }();
+    static const std::string path = scanned(DISC, "master");
     return path;
 }
 
@@ -323,20 +326,13 @@ TEST(Expect, ATrackOfAnotherTypeIsADifference) {
 // master's position inside that range is no difference, and a track that
 // could not be read has no start to be off by.
 TEST(Expect, WhatDamageHidesIsNoDifference) {
-    discgen_description disc;
-    ASSERT_EQ(discgen_parse("isrc_every 20\n"
-                            "track GBAYE6900001 length 0:20.00\n"
-                            "track GBAYE6900002 pregap 0:02.00 length 0:10.00\n"
-                            "track GBAYE6900003 pregap 0:02.00 length 0:20.00\n"
-                            "leadout 0:02.00\n"
-                            "at 1400-2400 crc_error\n",
-                            &disc),
-              "");
-    const std::string image =
-        write_file("hidden.sub", discgen_image(discgen_frames(disc), true, disc.seed));
-    const process_result scanned = run_qscan({"-r", "X:"}, image);
-    const std::string output =
-        write_file("hidden.txt", std::vector<uint8_t>(scanned.out.begin(), scanned.out.end()));
+    const std::string output = scanned("isrc_every 20\n"
+                                       "track GBAYE6900001 length 0:20.00\n"
+                                       "track GBAYE6900002 pregap 0:02.00 length 0:10.00\n"
+                                       "track GBAYE6900003 pregap 0:02.00 length 0:20.00\n"
+                                       "leadout 0:02.00\n"
+                                       "at 1400-2400 crc_error\n",
+                                       "hidden");
     const std::string sheet = "FILE \"x.wav\" WAVE\n"
                               "  TRACK 01 AUDIO\n    ISRC GBAYE6900001\n    INDEX 01 00:00:00\n"
                               "  TRACK 02 AUDIO\n    ISRC GBAYE6900002\n"
@@ -371,17 +367,10 @@ TEST(Expect, ASheetThatCannotBeReadIsNamedByLine) {
 // A second valid catalog number on more than a few frames leaves the disc's
 // in doubt: it does not match the sheet's, even where the majority does.
 TEST(Expect, ACatalogNumberWithARivalIsNoMatch) {
-    discgen_description disc;
-    ASSERT_EQ(discgen_parse("mcn 0724384960650\nmcn_every 50\nisrc_every 20\n"
-                            "track GBAYE6900001 length 0:20.00\nleadout 0:02.00\n"
-                            "at 700-710 mcn 4006381333931\n",
-                            &disc),
-              "");
-    const std::string image =
-        write_file("rival.sub", discgen_image(discgen_frames(disc), true, disc.seed));
-    const process_result scanned = run_qscan({"-r", "X:"}, image);
-    const std::string output =
-        write_file("rival.txt", std::vector<uint8_t>(scanned.out.begin(), scanned.out.end()));
+    const std::string output = scanned("mcn 0724384960650\nmcn_every 50\nisrc_every 20\n"
+                                       "track GBAYE6900001 length 0:20.00\nleadout 0:02.00\n"
+                                       "at 700-710 mcn 4006381333931\n",
+                                       "rival");
     const std::string sheet = "CATALOG 0724384960650\nTRACK 01 AUDIO\n  ISRC GBAYE6900001\n";
     const std::string path = write_file("rival.cue", {sheet.begin(), sheet.end()});
     const json expect = json::parse(report({"--json", "--expect", path, output}).out)["expect"];
