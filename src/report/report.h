@@ -69,9 +69,12 @@ enum class isrc_status { own, none, unknown, ambiguous };
 
 const char *status_name(isrc_status status);
 
+// Where an index begins: exactly at lba, or, where no position frame pins it,
+// anywhere from lba to latest.
 struct index_mark {
     int number = 0;
     int64_t lba = 0;
+    std::optional<int64_t> latest; // set only when not exact
 };
 
 struct track_report {
