@@ -43,8 +43,19 @@ int64_t analysis::place(uint64_t sector, int abs_f) const {
 void analysis::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
     const uint64_t sector = sectors_++;
     frame_counts &counts = tally_.counts;
+    if (lead_in_.add(q, sector)) {
+        ++counts.good;
+        ++counts.lead_in;
+        return;
+    }
     subq frame;
-    const int status = subchannel_decode_q(q, &frame);
+    int status = subchannel_decode_q(q, &frame);
+    // qscan decodes BCD without a check; a position whose nibbles are not
+    // digits is damage all the same.
+    if (status == 0 && subq_mode(&frame) == 1 && !position_bcd_holds(q)) {
+        status = SUBQ_DATA_ERROR;
+        ++not_bcd_;
+    }
     if (status != 0) {
         ++(status == SUBQ_CRC_ERROR ? counts.crc_error : counts.data_error);
         if (std::all_of(q, q + SUBCHANNEL_Q_SIZE, [](uint8_t b) { return b == 0; })) {
@@ -131,9 +142,15 @@ disc_report analysis::raw_report() {
     r.sectors = sectors_;
     r.frames = tally_.counts;
     r.drive = drive_.report(r.frames, sectors_);
+    r.drive.not_bcd = not_bcd_;
     const int64_t offset = r.drive.q_offset.value_or(0);
-    const int64_t end = lba_read(sectors_) + offset;
-    const disc_layout layout = layout_.build(tally_, end);
+    // The sector after the last one read is known whatever the drive's Q
+    // offset: the drive refused it, or the dump ends there.
+    const int64_t end = lba_read(sectors_);
+    for (const lead_in_reader::run &run : lead_in_.runs()) {
+        layout_.read_elsewhere(lba_read(run.first) + offset, lba_read(run.last) + offset);
+    }
+    const disc_layout layout = layout_.build(tally_, first_lba_ + offset, end);
     std::vector<track_evidence> evidence = codes_.place(layout.tracks);
     for (size_t i = 0; i < layout.tracks.size(); ++i) {
         evidence[i].clean_stretch = stretches_.clean(layout.tracks[i].number);
@@ -147,10 +164,13 @@ disc_report analysis::raw_report() {
     }
     r.tracks = report_tracks(layout.tracks, evidence, verdicts, &tally_);
     r.leadout_lba = layout.leadout;
+    r.lead_in = lead_in_.toc();
     r.ids = report_ids(r, end);
     r.mcn = report_mcn(catalogs_);
     code_findings(r);
     layout_findings(r, layout);
+    control_findings(r);
+    lead_in_findings(r);
     drive_findings(r, drive_.jitter_seen());
     r.picture = picture_.finish(sectors_, [&](uint64_t first, uint64_t last, const std::string &c) {
         return picture_kind(r, layout.tracks, lba_read(first) + offset, lba_read(last) + offset, c);

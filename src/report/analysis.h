@@ -6,6 +6,7 @@
 
 #include "report/codes.h"
 #include "report/drive.h"
+#include "report/lead_in.h"
 #include "report/lines.h"
 #include "report/picture.h"
 #include "report/tally.h"
@@ -57,6 +58,8 @@ class analysis {
     frame_tally tally_;
     drive_timeline drive_;
     layout_builder layout_;
+    lead_in_reader lead_in_;
+    uint64_t not_bcd_ = 0;
     std::optional<position_sample> untrusted_; // the last position frame, until one agrees
     code_collector codes_;
     isrc_stretches stretches_;

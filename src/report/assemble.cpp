@@ -50,6 +50,7 @@ std::vector<track_report> report_tracks(const std::vector<laid_track> &tracks,
         r.number = t.number;
         r.readable = t.readable;
         r.control = t.control;
+        r.scms = t.scms;
         r.indexes = t.indexes;
         for (const index_mark &m : t.indexes) {
             if (m.number == 0) {

@@ -44,6 +44,7 @@ void code_collector::positions::add(int64_t lba) {
 }
 
 void code_collector::enter(int track, int index) {
+    body_ = (track == track_ && body_) || index >= 1;
     track_ = track;
     index_ = index;
 }
@@ -55,7 +56,7 @@ bool code_collector::add(const std::string &code, int64_t lba) {
         }
         ids_.insert(code);
     }
-    const key k{track_, index_ == 0, code};
+    const key k{track_, index_ == 0 && !body_, code};
     auto found = parts_.find(k);
     if (found == parts_.end()) {
         if (codes_per_track_[track_] >= MAX_CODES_PER_TRACK) {

@@ -39,6 +39,7 @@ class code_collector {
     using key = std::tuple<int, bool, std::string>; // track, in its pause, code
 
     int track_ = 0, index_ = 1;
+    bool body_ = false; // index 01 of this track was entered: an index 00 now is no pause
     std::set<std::string> ids_;
     std::map<int, size_t> codes_per_track_;
     std::map<key, positions> parts_;

@@ -98,12 +98,13 @@ uint32_t freedb(const disc_toc &toc) {
 
 std::string accuraterip(const disc_toc &toc, uint32_t cddb) {
     uint32_t id1 = 0, id2 = 0, audio = 0;
+    // Each audio track weighs by its place among the audio tracks, from 1,
+    // whatever the disc numbers it: a data track first shifts them all.
     for (const toc_track &t : toc.tracks) {
         if (t.audio) {
             ++audio;
             id1 += static_cast<uint32_t>(t.lba);
-            id2 += static_cast<uint32_t>(std::max<int64_t>(t.lba, 1)) *
-                   static_cast<uint32_t>(t.number);
+            id2 += static_cast<uint32_t>(std::max<int64_t>(t.lba, 1)) * audio;
         }
     }
     id1 += static_cast<uint32_t>(toc.leadout);

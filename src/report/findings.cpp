@@ -119,6 +119,40 @@ void layout_findings(disc_report &r, const disc_layout &layout) {
     }
 }
 
+void control_findings(disc_report &r) {
+    std::vector<std::string> tracks;
+    for (const track_report &t : r.tracks) {
+        if (t.scms) {
+            tracks.push_back(std::to_string(t.number));
+        }
+    }
+    if (!tracks.empty()) {
+        add(r, "scms", 0, {{"tracks", tracks}});
+    }
+}
+
+// Where the lead-in's table of contents and the frames of the program area
+// disagree.
+void lead_in_findings(disc_report &r) {
+    if (!r.lead_in) {
+        return;
+    }
+    for (const lead_in_toc::entry &e : r.lead_in->tracks) {
+        const auto t = std::find_if(r.tracks.begin(), r.tracks.end(),
+                                    [&](const track_report &t) { return t.number == e.number; });
+        if (t == r.tracks.end() || !t->index01_lba) {
+            add(r, "toc_mismatch", e.number, {{"toc", e.lba}, {"read", std::string("none")}});
+        } else if (*t->index01_lba != e.lba) {
+            add(r, "toc_mismatch", e.number, {{"toc", e.lba}, {"read", *t->index01_lba}});
+        }
+    }
+    const bool last = !r.lead_in->tracks.empty() && !r.tracks.empty() &&
+                      r.lead_in->tracks.back().number == r.tracks.back().number;
+    if (last && r.lead_in->leadout && r.leadout_lba && *r.lead_in->leadout != *r.leadout_lba) {
+        add(r, "toc_mismatch", 0, {{"toc", *r.lead_in->leadout}, {"read", *r.leadout_lba}});
+    }
+}
+
 void drive_findings(disc_report &r, const std::optional<jitter> &jitter) {
     const drive_report &d = r.drive;
     const auto damaged = static_cast<int64_t>(r.frames.crc_error + r.frames.data_error);

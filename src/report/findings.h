@@ -15,6 +15,12 @@ void code_findings(disc_report &r);
 // damage.
 void layout_findings(disc_report &r, const disc_layout &layout);
 
+// The tracks whose copy bit alternates (SCMS), in one finding.
+void control_findings(disc_report &r);
+
+// Where a dump's lead-in and the program area disagree on the layout.
+void lead_in_findings(disc_report &r);
+
 // The drive: no usable Q, an offset, slips or jitter, damage.
 void drive_findings(disc_report &r, const std::optional<jitter> &jitter);
 

@@ -39,7 +39,10 @@ json tracks_json(const std::vector<track_report> &list) {
     for (const track_report &t : list) {
         json indexes = json::array();
         for (const index_mark &m : t.indexes) {
-            indexes.push_back({{"number", m.number}, {"lba", m.lba}});
+            indexes.push_back({{"number", m.number},
+                               {"lba", m.lba},
+                               {"latest_lba", or_null(m.latest)},
+                               {"exact", !m.latest}});
         }
         json track = {
             {"number", t.number},
@@ -48,6 +51,7 @@ json tracks_json(const std::vector<track_report> &list) {
             {"index00_lba", or_null(t.index00_lba)},
             {"index01_lba", or_null(t.index01_lba)},
             {"indexes", indexes},
+            {"scms", t.scms},
             {"isrc_status", status_name(t.status)},
             {"isrc", t.isrc ? json(t.isrc->code) : json(nullptr)},
             {"isrc_frames", t.isrc ? t.isrc->frames : 0},
@@ -100,6 +104,17 @@ json expect_json(const expect_result &e) {
     return {{"file", e.file}, {"match", e.match()}, {"mismatches", mismatches}};
 }
 
+json lead_in_json(const lead_in_toc &toc) {
+    json tracks = json::array();
+    for (const lead_in_toc::entry &e : toc.tracks) {
+        tracks.push_back({{"number", e.number}, {"lba", e.lba}, {"control", or_null(e.control)}});
+    }
+    return {{"first_track", toc.first ? json(toc.first) : json(nullptr)},
+            {"last_track", toc.last ? json(toc.last) : json(nullptr)},
+            {"tracks", tracks},
+            {"leadout_lba", or_null(toc.leadout)}};
+}
+
 // The IDs, or null with the reason.
 void add_ids(json &out, const ids_report &ids) {
     if (!ids.ids) {
@@ -126,7 +141,8 @@ std::string json_report(const disc_report &r) {
                                       {"crc_error", r.frames.crc_error},
                                       {"data_error", r.frames.data_error},
                                       {"unknown_mode", r.frames.unknown_mode},
-                                      {"all_zero", r.frames.all_zero}}
+                                      {"all_zero", r.frames.all_zero},
+                                      {"lead_in", r.frames.lead_in}}
                                : json(nullptr);
     if (r.mcn) {
         const std::optional<code_seen> &v = r.mcn->value;
@@ -152,6 +168,7 @@ std::string json_report(const disc_report &r) {
         out["hidden_track"] = nullptr;
     }
     out["leadout_lba"] = or_null(r.leadout_lba);
+    out["lead_in"] = r.lead_in ? lead_in_json(*r.lead_in) : json(nullptr);
     if (r.from_raw) {
         json slips = json::array();
         for (const slip &s : r.drive.slips) {
@@ -162,6 +179,7 @@ std::string json_report(const disc_report &r) {
                         {"position_frames", r.drive.position_frames},
                         {"slips", slips},
                         {"slip_count", r.drive.slip_count},
+                        {"not_bcd", r.drive.not_bcd},
                         {"usable_q", r.drive.usable_q}};
     } else {
         out["drive"] = nullptr;

@@ -7,7 +7,6 @@
 #include "subchannel/subchannel.h"
 
 #include <array>
-#include <functional>
 #include <map>
 
 namespace report {
@@ -16,8 +15,9 @@ namespace report {
 struct laid_track {
     int number = 0;
     bool readable = true;
-    std::optional<int> control;
-    std::optional<int64_t> pause; // where index 00 begins
+    std::optional<int> control; // none: its data bit is a tie
+    bool scms = false;          // its copy bit alternates
+    std::optional<int64_t> pause; // where index 00 may first begin
     int64_t begin = 0, start = 0, end = 0;
     std::vector<index_mark> indexes;
 };
@@ -30,38 +30,60 @@ struct hidden_stretch {
 };
 
 struct disc_layout {
-    std::vector<laid_track> tracks; // in disc order, numbers without a gap
+    std::vector<laid_track> tracks; // in disc order, with the disc's own numbers
     std::optional<int64_t> leadout;
     std::vector<hidden_stretch> unreadable_tracks, unreadable_pauses, uncertain_boundaries;
-    bool hidden_track = false; // track 1's pause begins where the scan does
+    bool hidden_track = false; // the first track's pause begins where the scan does
 };
+
+// The CONTROL nibble of a track from its frames' counts, bit by bit: the
+// data bit, four channels and pre-emphasis each by its own majority, none on
+// a tie of the data bit; a copy bit that alternates is SCMS, and counts as
+// copying not permitted.
+struct control_bits {
+    std::optional<int> control;
+    bool scms = false;
+};
+control_bits control_of(const std::array<uint32_t, 16> &counts);
 
 class layout_builder {
   public:
     // A trusted position frame.
     void trust(int track, int index, int control, int64_t lba, int64_t rel);
 
-    // end: the LBA after the last sector read, where no lead-out was read.
-    disc_layout build(const frame_tally &damage, int64_t end) const;
+    // Frames read outside every track (a lead-in's table of contents, a
+    // lead-out), first to last: no index began there.
+    void read_elsewhere(int64_t first, int64_t last);
+
+    // first: the LBA of the first sector read; end: the LBA after the last,
+    // where no lead-out was read.
+    disc_layout build(const frame_tally &damage, int64_t first, int64_t end) const;
 
   private:
+    // Index 00 read after a track's index 01, at the disc's end: not a pause.
+    static constexpr int TRAILING_PART = 100;
     struct part {
         int64_t min_lba = INT64_MAX, max_lba = INT64_MIN;
-        std::map<int64_t, uint32_t> starts; // where index 01 began, by each frame's own times
     };
     struct track_parts {
         std::map<int, part> parts;
+        std::map<int64_t, uint32_t> starts; // where index 01 began, by each frame's own times
         std::array<uint32_t, 16> controls{};
     };
-    static std::map<int64_t, uint32_t> starts_of(const track_parts &t);
     std::optional<laid_track> lay(int number, const track_parts &t) const;
-    std::vector<laid_track> with_gaps(const std::vector<laid_track> &tracks,
-                                      const std::map<int, int64_t> &last, const frame_tally &damage,
-                                      disc_layout &out) const;
-    void uncertain_starts(const laid_track &t, int64_t previous, const frame_tally &damage,
-                          std::vector<hidden_stretch> &into) const;
+    void ranges(std::vector<laid_track> &tracks, int64_t first, disc_layout &out) const;
+    std::vector<laid_track> with_gaps(const std::vector<laid_track> &tracks, int64_t first,
+                                      const frame_tally &damage, disc_layout &out) const;
+    std::optional<int64_t> leadout(const std::vector<laid_track> &tracks) const;
+    int64_t last_read(int number) const;
+    int64_t read_before(int64_t lba) const;
 
     std::map<int, track_parts> tracks_;
+    std::map<int64_t, uint32_t> leadout_starts_;
+    struct run {
+        int64_t first, last;
+    };
+    std::vector<run> elsewhere_; // lead-ins and lead-outs read, at most a few runs
 };
 
 } // namespace report

@@ -74,13 +74,14 @@ const char *status_name(isrc_status status);
 struct index_mark {
     int number = 0;
     int64_t lba = 0;
-    std::optional<int64_t> latest; // set only when not exact
+    std::optional<int64_t> latest = std::nullopt; // set only when not exact
 };
 
 struct track_report {
     int number = 0;
     bool readable = true;               // false: a number no frame was read of
     std::optional<int> control;         // the CONTROL nibble of its position frames
+    bool scms = false;                  // its copy bit alternates
     std::optional<int64_t> index00_lba; // start of its pause, if it has one
     std::optional<int64_t> index01_lba;
     std::vector<index_mark> indexes; // every index read, 00 to 99
@@ -124,6 +125,7 @@ struct drive_report {
     uint64_t position_frames = 0;
     std::vector<slip> slips; // the first MAX_SLIPS
     uint64_t slip_count = 0;
+    uint64_t not_bcd = 0; // position frames whose CRC holds but not their BCD
     bool usable_q = true;
 };
 
@@ -148,6 +150,7 @@ struct frame_counts {
     uint64_t data_error = 0;
     uint64_t unknown_mode = 0;
     uint64_t all_zero = 0; // among the CRC errors: twelve zero bytes
+    uint64_t lead_in = 0;  // among the good: a lead-in's table of contents
 };
 
 // The disc for the picture: a fixed number of bins of read sectors, each
@@ -195,6 +198,18 @@ struct expect_result {
     bool match() const { return mismatches.empty(); }
 };
 
+// The table of contents of a dump's lead-in.
+struct lead_in_toc {
+    int first = 0, last = 0; // track numbers; 0 where not read
+    struct entry {
+        int number = 0;
+        int64_t lba = 0;
+        std::optional<int> control;
+    };
+    std::vector<entry> tracks;
+    std::optional<int64_t> leadout;
+};
+
 // The disc's identifiers as the layout gives them, or why there are none.
 struct ids_report {
     std::optional<disc_ids> ids;
@@ -212,6 +227,7 @@ struct disc_report {
     std::vector<track_report> tracks;
     std::optional<hidden_track> hidden;
     std::optional<int64_t> leadout_lba;
+    std::optional<lead_in_toc> lead_in; // a dump that holds the lead-in
     drive_report drive;
     disc_picture picture;
     std::vector<finding> findings;

@@ -70,6 +70,22 @@ std::string validity_note(code_validity validity) {
                                                     : "";
 }
 
+// The lead-in's table of contents, in brief.
+std::string lead_in_text(const lead_in_toc &toc) {
+    std::string out = "a table of contents";
+    if (toc.first && toc.last) {
+        out += " of tracks " + std::to_string(toc.first) + " to " + std::to_string(toc.last);
+    }
+    for (const lead_in_toc::entry &e : toc.tracks) {
+        out += (&e == &toc.tracks.front() ? ": " : ", ") + std::to_string(e.number) + " at LBA " +
+               std::to_string(e.lba);
+    }
+    if (toc.leadout) {
+        out += ", lead-out at LBA " + std::to_string(*toc.leadout);
+    }
+    return out;
+}
+
 std::string track_notes(const track_report &t) {
     std::vector<std::string> notes;
     if (t.index00_lba && t.index01_lba) {
@@ -77,8 +93,12 @@ std::string track_notes(const track_report &t) {
                         duration(static_cast<uint64_t>(*t.index01_lba - *t.index00_lba)));
     }
     for (const index_mark &m : t.indexes) {
-        if (m.number >= 2) {
-            char note[48];
+        char note[64];
+        if (m.latest) {
+            std::snprintf(note, sizeof note, "index %02d within LBA %lld-%lld", m.number,
+                          static_cast<long long>(m.lba), static_cast<long long>(*m.latest));
+            notes.push_back(note);
+        } else if (m.number >= 2) {
             std::snprintf(note, sizeof note, "index %02d at LBA %lld", m.number,
                           static_cast<long long>(m.lba));
             notes.push_back(note);
@@ -207,10 +227,17 @@ std::string text_report(const disc_report &r) {
                    (d.slip_count == 0 ? std::string("no slips")
                                       : counted(d.slip_count, "slip", "slips"));
         }
+        if (d.not_bcd > 0) {
+            text += "; " + counted(d.not_bcd, "position frame", "position frames") +
+                    " whose CRC holds but not their BCD, counted as damaged";
+        }
         out += "Drive     " + wrapped(text, 10, 10) + "\n";
         if (r.leadout_lba) {
             out += "Lead-out  LBA " + std::to_string(*r.leadout_lba) + " (" +
                    disc_time(*r.leadout_lba) + ")\n";
+        }
+        if (r.lead_in) {
+            out += "Lead-in   " + wrapped(lead_in_text(*r.lead_in), 10, 10) + "\n";
         }
         if (r.hidden) {
             const std::optional<code_seen> &c = r.hidden->isrc;
@@ -248,6 +275,16 @@ std::string text_report(const disc_report &r) {
                 out += "  " + wrapped(notes, NOTES_COLUMN, NOTES_COLUMN);
             }
             out += "\n";
+        }
+        const bool ranges = std::any_of(r.tracks.begin(), r.tracks.end(), [](const auto &t) {
+            return std::any_of(t.indexes.begin(), t.indexes.end(),
+                               [](const index_mark &m) { return m.latest.has_value(); });
+        });
+        if (ranges) {
+            out += wrapped("An index \"within\" a range was not pinned by the frames read; "
+                           "a CUE sheet takes the first LBA of the range.",
+                           0, 0) +
+                   "\n";
         }
     }
 

@@ -154,8 +154,25 @@ const std::map<std::string, wording> &wordings() {
              char index[16];
              std::snprintf(index, sizeof index, "%02lld",
                            static_cast<long long>(f.number("index")));
-             return std::string("damage hides where index ") + index + " begins: within " +
-                    lba_range(f.number("first_lba"), f.number("last_lba"));
+             return std::string("no frame read pins where index ") + index +
+                    " begins: within " + lba_range(f.number("first_lba"), f.number("last_lba")) +
+                    " (a CUE sheet takes the first)";
+         }},
+        {"scms",
+         [](const finding &f) {
+             return "the copy bit alternates on tracks " + joined(f.list("tracks"), false) +
+                    " (SCMS, as a consumer recorder writes it): copying is not freely "
+                    "permitted, so no FLAGS DCP";
+         }},
+        {"toc_mismatch",
+         [](const finding &f) {
+             const std::string what = f.track == 0 ? "the lead-out" : "index 01";
+             const std::string read = f.text("read").empty()
+                                          ? "the frames read at LBA " +
+                                                std::to_string(f.number("read"))
+                                          : "no frame read shows it";
+             return "the lead-in's table of contents puts " + what + " at LBA " +
+                    std::to_string(f.number("toc")) + ", " + read;
          }},
         {"no_usable_q",
          [](const finding &f) {
