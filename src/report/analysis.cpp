@@ -168,7 +168,7 @@ disc_report analysis::raw_report() {
     r.ids = report_ids(r, end);
     r.mcn = report_mcn(catalogs_);
     code_findings(r);
-    layout_findings(r, layout);
+    layout_findings(r, layout, tally_);
     control_findings(r);
     lead_in_findings(r);
     drive_findings(r, drive_.jitter_seen());

@@ -107,14 +107,17 @@ void code_findings(disc_report &r) {
     }
 }
 
-void layout_findings(disc_report &r, const disc_layout &layout) {
+void layout_findings(disc_report &r, const disc_layout &layout, const frame_tally &damage) {
     for (const auto &[kind, list] :
          {std::pair{"unreadable_track", &layout.unreadable_tracks},
           std::pair{"unreadable_pause", &layout.unreadable_pauses},
           std::pair{"uncertain_boundary", &layout.uncertain_boundaries}}) {
         for (const hidden_stretch &s : *list) {
-            add(r, kind, s.track,
-                {{"index", int64_t{s.index}}, {"first_lba", s.first}, {"last_lba", s.last}});
+            values v = {{"index", int64_t{s.index}}, {"first_lba", s.first}, {"last_lba", s.last}};
+            if (list == &layout.uncertain_boundaries) {
+                v.emplace_back("damaged", static_cast<int64_t>(damage.damaged_in(s.first, s.last)));
+            }
+            add(r, kind, s.track, std::move(v));
         }
     }
 }

@@ -13,7 +13,7 @@ void code_findings(disc_report &r);
 
 // The layout: tracks and pauses that could not be read, starts hidden by
 // damage.
-void layout_findings(disc_report &r, const disc_layout &layout);
+void layout_findings(disc_report &r, const disc_layout &layout, const frame_tally &damage);
 
 // The tracks whose copy bit alternates (SCMS), in one finding.
 void control_findings(disc_report &r);

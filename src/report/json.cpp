@@ -39,10 +39,11 @@ json tracks_json(const std::vector<track_report> &list) {
     for (const track_report &t : list) {
         json indexes = json::array();
         for (const index_mark &m : t.indexes) {
-            indexes.push_back({{"number", m.number},
-                               {"lba", m.lba},
-                               {"latest_lba", or_null(m.latest)},
-                               {"exact", !m.latest}});
+            json index = {{"number", m.number}, {"lba", m.lba}};
+            if (m.latest) {
+                index["latest_lba"] = *m.latest; // not exact: anywhere from lba to here
+            }
+            indexes.push_back(index);
         }
         json track = {
             {"number", t.number},

@@ -154,9 +154,13 @@ const std::map<std::string, wording> &wordings() {
              char index[16];
              std::snprintf(index, sizeof index, "%02lld",
                            static_cast<long long>(f.number("index")));
-             return std::string("no frame read pins where index ") + index +
-                    " begins: within " + lba_range(f.number("first_lba"), f.number("last_lba")) +
-                    " (a CUE sheet takes the first)";
+             const std::string range = lba_range(f.number("first_lba"), f.number("last_lba"));
+             if (f.number("damaged") > 0) {
+                 return std::string("damage hides where index ") + index + " begins: within " +
+                        range;
+             }
+             return std::string("no position frame pins where index ") + index +
+                    " begins: within " + range + " (a CUE sheet takes the first)";
          }},
         {"scms",
          [](const finding &f) {
