@@ -81,10 +81,14 @@ bool codable(const std::string &code, bool isrc) {
     return true;
 }
 
+// Between two sessions: the first one's lead-out, then the second's lead-in.
+constexpr uint32_t SESSION_LEAD_OUT_FRAMES = 6750, SESSION_LEAD_IN_FRAMES = 4500;
+
 uint64_t disc_frames(const discgen_description &description) {
     uint64_t frames = DISC_START_FRAMES + description.leadout;
     for (const discgen_track &track : description.tracks) {
-        frames += track.pregap + track.length;
+        frames += track.pregap + track.length +
+                  (track.session > 1 ? SESSION_LEAD_OUT_FRAMES + SESSION_LEAD_IN_FRAMES : 0);
     }
     return frames;
 }
@@ -234,6 +238,17 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
         if (directive == "control") {
             ok = static_cast<bool>(words >> description->control) && description->control >= 0 &&
                  description->control < 16;
+        } else if (directive == "copy_alternate") {
+            ok = static_cast<bool>(words >> description->copy_alternate);
+        } else if (directive == "first_track") {
+            ok = static_cast<bool>(words >> description->first_track) &&
+                 description->first_track >= 1 && description->first_track <= 99;
+        } else if (directive == "lead_in") {
+            std::string length;
+            ok = static_cast<bool>(words >> length);
+            if (ok && !parse_msf(length, &description->lead_in)) {
+                return where + BAD_TIME + length + "'";
+            }
         } else if (directive == "mcn") {
             ok = static_cast<bool>(words >> description->mcn) && description->mcn.size() == 13 &&
                  description->mcn.find_first_not_of("0123456789") == std::string::npos;
@@ -277,6 +292,12 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
                 } else if (key == "pause_isrc" || key == "isrc2") {
                     ok = valid_isrc(value);
                     (key == "isrc2" ? track.isrc2 : track.pause_isrc) = value;
+                } else if (key == "number") {
+                    ok = std::sscanf(value.c_str(), "%d", &track.number) == 1 &&
+                         track.number >= 1 && track.number <= 99;
+                } else if (key == "session") {
+                    ok = value == "2" && !description->tracks.empty();
+                    track.session = 2;
                 } else if (key == "pregap" || key == "length") {
                     if (!parse_msf(value, key == "pregap" ? &track.pregap : &track.length)) {
                         return where + BAD_TIME + value + "'";
@@ -344,21 +365,113 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
     if (description->mcn_every > 0 && description->mcn.empty()) {
         return "mcn_every needs an mcn";
     }
-    return "";
+    int number = description->first_track - 1, sessions = 0;
+    for (const discgen_track &track : description->tracks) {
+        if (track.number != 0 && track.number <= number) {
+            return "track numbers must rise";
+        }
+        number = track.number != 0 ? track.number : number + 1;
+        sessions += track.session > 1 ? 1 : 0;
+    }
+    if (number > 99) {
+        return "track numbers run to 99";
+    }
+    return sessions > 1 ? "a disc has at most two sessions" : "";
 }
+
+namespace {
+
+// Where the tracks lie: each one's number and the LBA of its index 01, and
+// each session's lead-out.
+struct disc_plan {
+    std::vector<int> numbers;
+    std::vector<uint32_t> starts;
+    std::vector<uint32_t> leadouts;
+};
+
+disc_plan plan_of(const discgen_description &description) {
+    disc_plan plan;
+    uint32_t lba = 0;
+    int number = description.first_track - 1;
+    for (const discgen_track &track : description.tracks) {
+        if (track.session > 1) {
+            plan.leadouts.push_back(lba);
+            lba += SESSION_LEAD_OUT_FRAMES + SESSION_LEAD_IN_FRAMES;
+        }
+        number = track.number != 0 ? track.number : number + 1;
+        plan.numbers.push_back(number);
+        plan.starts.push_back(lba + track.pregap);
+        lba += track.pregap + track.length;
+    }
+    plan.leadouts.push_back(lba);
+    return plan;
+}
+
+// One entry of a lead-in's table of contents: a point and its P-time.
+struct toc_entry {
+    uint8_t point, p[3];
+    int control;
+};
+
+std::vector<toc_entry> toc_of(const discgen_description &description, const disc_plan &plan,
+                              int session) {
+    std::vector<toc_entry> tracks;
+    bool data = false;
+    for (size_t t = 0; t < description.tracks.size(); ++t) {
+        const discgen_track &track = description.tracks[t];
+        const bool in_session = (track.session > 1) == (session > 1);
+        if (!in_session) {
+            continue;
+        }
+        const int control = track.control >= 0 ? track.control : description.control;
+        data = data || (control & 4) != 0;
+        toc_entry e{to_bcd(static_cast<uint32_t>(plan.numbers[t])), {}, control};
+        put_msf(e.p, plan.starts[t] + DISC_START_FRAMES);
+        tracks.push_back(e);
+    }
+    const uint8_t disc_type = data ? 0x20 : 0x00; // CD-XA, or CD-DA
+    std::vector<toc_entry> out{{0xA0, {tracks.front().point, disc_type, 0}, description.control},
+                               {0xA1, {tracks.back().point, 0, 0}, description.control},
+                               {0xA2, {}, description.control}};
+    put_msf(out.back().p, plan.leadouts[static_cast<size_t>(session - 1)] + DISC_START_FRAMES);
+    out.insert(out.end(), tracks.begin(), tracks.end());
+    return out;
+}
+
+// A lead-in of count frames: each entry three times over, in turn.
+void put_lead_in(const std::vector<toc_entry> &toc, uint32_t count,
+                 std::vector<discgen_frame> &frames) {
+    for (uint32_t k = 0; k < count; ++k) {
+        const toc_entry &e = toc[k / 3 % toc.size()];
+        discgen_frame frame{};
+        uint8_t *q = frame.q;
+        q[0] = static_cast<uint8_t>(e.control << 4 | 1);
+        q[2] = e.point;
+        put_msf(q + 3, k);
+        std::copy(e.p, e.p + 3, q + 7);
+        discgen_seal(q);
+        classify(&frame);
+        frames.push_back(frame);
+    }
+}
+
+} // namespace
 
 std::vector<discgen_frame> discgen_frames(const discgen_description &description) {
     std::mt19937 random(description.seed);
     std::vector<discgen_frame> frames;
     uint32_t abs = DISC_START_FRAMES;
+    const disc_plan plan = plan_of(description);
 
     uint32_t recordings = 0; // ISRC frames of the track so far, for isrc2
     // carried: a code this frame carries as an ISRC frame, unless overridden.
     auto emit = [&](int track, int index, uint32_t rel, const std::string &isrc, int track_control,
                     const std::string &carried) {
-        const uint8_t control =
-            static_cast<uint8_t>((track_control >= 0 ? track_control : description.control) << 4);
         const uint32_t lba = static_cast<uint32_t>(frames.size());
+        const bool flipped =
+            description.copy_alternate > 0 && lba / description.copy_alternate % 2 == 1;
+        const uint8_t control = static_cast<uint8_t>(
+            ((track_control >= 0 ? track_control : description.control) ^ (flipped ? 2 : 0)) << 4);
         discgen_frame frame{};
         uint8_t *q = frame.q;
         const auto change = description.overrides.find(lba);
@@ -411,8 +524,15 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
 
     for (size_t t = 0; t < description.tracks.size(); ++t) {
         const discgen_track &track = description.tracks[t];
-        const int number = static_cast<int>(t + 1);
+        const int number = plan.numbers[t];
         const std::string previous = t > 0 ? description.tracks[t - 1].isrc : "";
+        if (track.session > 1) {
+            for (uint32_t k = 0; k < SESSION_LEAD_OUT_FRAMES; ++k) {
+                emit(110, 1, k, "", -1, "");
+            }
+            put_lead_in(toc_of(description, plan, 2), SESSION_LEAD_IN_FRAMES, frames);
+            abs += SESSION_LEAD_IN_FRAMES;
+        }
         // The pause before a track counts its relative time down to zero.
         for (uint32_t k = 0; k < track.pregap; ++k) {
             const bool code_frame = !track.pause_isrc.empty() && description.isrc_every > 0 &&
@@ -437,6 +557,11 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
     }
     for (uint32_t k = 0; k < description.leadout; ++k) {
         emit(110, 1, k, "", -1, "");
+    }
+    if (description.lead_in > 0) {
+        std::vector<discgen_frame> lead_in;
+        put_lead_in(toc_of(description, plan, 1), description.lead_in, lead_in);
+        frames.insert(frames.begin(), lead_in.begin(), lead_in.end());
     }
     if (description.q_offsets.empty()) {
         return frames;

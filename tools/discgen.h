@@ -3,6 +3,10 @@
 //
 // Description, one directive a line, '#' starts a comment:
 //   control N             CONTROL nibble of every Q frame (default 0)
+//   copy_alternate N      the copy bit flips every N frames, as SCMS does
+//   first_track N         the number of the first track (default 1)
+//   lead_in M:SS.FF       a lead-in of this length before LBA 0, carrying
+//                         the first session's table of contents
 //   mcn DIGITS            13-digit media catalog number
 //   mcn_every N           an MCN frame every N frames (0: none)
 //   isrc_every N          an ISRC frame every N frames of a track with an ISRC (0: none)
@@ -11,7 +15,10 @@
 //   carry_over N          the first N frames of each track's index 01 carry
 //                         the previous track's ISRC, as some drives send it
 //   track ISRC|- [pregap M:SS.FF] length M:SS.FF [control N] [index M:SS.FF]...
-//         [pause_isrc CODE] [isrc2 CODE]
+//         [pause_isrc CODE] [isrc2 CODE] [number N] [session 2]
+//                         number: this track's, above the one before;
+//                         session 2: the track opens a second session,
+//                         after the first's lead-out and its own lead-in;
 //                         index: where index 02, 03, ... begin, from the
 //                         track's start; pause_isrc: the ISRC frames of its
 //                         pause carry CODE; isrc2: its ISRC frames alternate
@@ -25,10 +32,10 @@
 //                         can carry (digits '0'-'?', ISRC letters '0'-'o')
 //   at LBA abs M:SS.FF    a position frame that names the wrong time
 //   at LBA q HEX*12       this sector's Q bytes, exactly
-//   q_offset N [from LBA] from read sector LBA on (0 if not given), the drive
-//                         returns the Q of the sector N further on
+//   q_offset N [from K]   from the image's record K on (0 if not given), the
+//                         drive returns the Q of the record N further on
 // LBA may be a range, FIRST-LAST. Times run to 99:59.74 at most. The image
-// starts at LBA 0, absolute time 00:02.00.
+// starts at LBA 0, absolute time 00:02.00, or with the lead-in before it.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +51,8 @@ struct discgen_track {
     std::vector<uint32_t> indexes; // starts of index 02 on, in frames from index 01's
     std::string pause_isrc;        // the code of ISRC frames in its pause; empty: none
     std::string isrc2;             // a second code, on every other ISRC frame
+    int number = 0;                // 0: the one after the track before
+    int session = 1;               // 2: opens the second session
 };
 
 struct discgen_override {
@@ -61,6 +70,9 @@ struct discgen_q_offset {
 
 struct discgen_description {
     int control = 0;
+    uint32_t copy_alternate = 0; // 0: the copy bit holds
+    int first_track = 1;
+    uint32_t lead_in = 0; // frames before LBA 0
     std::string mcn;
     uint32_t mcn_every = 0;
     uint32_t isrc_every = 0;

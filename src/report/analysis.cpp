@@ -51,8 +51,8 @@ void analysis::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
     subq frame;
     int status = subchannel_decode_q(q, &frame);
     // qscan decodes BCD without a check; a position whose nibbles are not
-    // digits is damage all the same.
-    if (status == 0 && subq_mode(&frame) == 1 && !position_bcd_holds(q)) {
+    // digits is damage all the same, whether or not its values are in range.
+    if (status != SUBQ_CRC_ERROR && (q[0] & 0x0F) == 1 && !position_bcd_holds(q)) {
         status = SUBQ_DATA_ERROR;
         ++not_bcd_;
     }
@@ -150,7 +150,10 @@ disc_report analysis::raw_report() {
     for (const lead_in_reader::run &run : lead_in_.runs()) {
         layout_.read_elsewhere(lba_read(run.first) + offset, lba_read(run.last) + offset);
     }
-    const disc_layout layout = layout_.build(tally_, first_lba_ + offset, end);
+    // The first sector read is known too: a drive whose Q leads never shows
+    // the frames before it, which may still begin an index.
+    const disc_layout layout =
+        layout_.build(tally_, std::min(first_lba_, first_lba_ + offset), end);
     std::vector<track_evidence> evidence = codes_.place(layout.tracks);
     for (size_t i = 0; i < layout.tracks.size(); ++i) {
         evidence[i].clean_stretch = stretches_.clean(layout.tracks[i].number);

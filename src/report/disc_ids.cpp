@@ -62,10 +62,14 @@ void musicbrainz(const disc_toc &toc, disc_ids &out) {
         last_audio == toc.tracks.end() ? toc.leadout : last_audio->lba - SESSION_GAP_FRAMES;
     const int first = tracks.front().number, last = tracks.back().number;
     int64_t offsets[100] = {offset(leadout)};
-    std::string listed = std::to_string(offset(leadout));
     for (const toc_track &t : tracks) {
         offsets[t.number] = offset(t.lba);
-        listed += " " + std::to_string(offset(t.lba));
+    }
+    // The look-up lists the slots from the first number to the last, as the
+    // hash holds them: a number the disc skips is a 0.
+    std::string listed = std::to_string(offset(leadout));
+    for (int n = first; n <= last; ++n) {
+        listed += " " + std::to_string(offsets[n]);
     }
     std::string hashed =
         hex("%02llX", static_cast<uint64_t>(first)) + hex("%02llX", static_cast<uint64_t>(last));
@@ -80,7 +84,7 @@ void musicbrainz(const disc_toc &toc, disc_ids &out) {
     std::string toc_query = out.musicbrainz_toc;
     std::replace(toc_query.begin(), toc_query.end(), ' ', '+');
     out.musicbrainz_url = "https://musicbrainz.org/cdtoc/attach?id=" + out.musicbrainz +
-                          "&tracks=" + std::to_string(tracks.size()) + "&toc=" + toc_query;
+                          "&tracks=" + std::to_string(last) + "&toc=" + toc_query;
 }
 
 uint32_t freedb(const disc_toc &toc) {

@@ -207,7 +207,7 @@ std::vector<laid_track> layout_builder::with_gaps(const std::vector<laid_track> 
 }
 
 // The lead-out after the last track: a dump of both sessions of an
-// Enhanced CD reads the first session's too.
+// Enhanced CD reads the first session's too, which is not the disc's.
 std::optional<int64_t> layout_builder::leadout(const std::vector<laid_track> &tracks) const {
     std::map<int64_t, uint32_t> after;
     for (const auto &[start, n] : leadout_starts_) {
@@ -215,7 +215,7 @@ std::optional<int64_t> layout_builder::leadout(const std::vector<laid_track> &tr
             after.emplace(start, n);
         }
     }
-    return majority(after.empty() ? leadout_starts_ : after);
+    return majority(after);
 }
 
 disc_layout layout_builder::build(const frame_tally &damage, int64_t first, int64_t end) const {

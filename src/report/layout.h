@@ -15,8 +15,8 @@ namespace report {
 struct laid_track {
     int number = 0;
     bool readable = true;
-    std::optional<int> control; // none: its data bit is a tie
-    bool scms = false;          // its copy bit alternates
+    std::optional<int> control;   // none: its data bit is a tie
+    bool scms = false;            // its copy bit alternates
     std::optional<int64_t> pause; // where index 00 may first begin
     int64_t begin = 0, start = 0, end = 0;
     std::vector<index_mark> indexes;

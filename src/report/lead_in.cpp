@@ -37,7 +37,8 @@ bool position_bcd_holds(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
 }
 
 bool lead_in_reader::add(const uint8_t q[SUBCHANNEL_Q_SIZE], uint64_t sector) {
-    if ((q[0] >> 4) != 1 || q[1] != 0x00 || subchannel_check_crc(q) != 0 ||
+    // The first byte holds CONTROL in its high nibble, the mode in its low.
+    if ((q[0] & 0x0F) != 1 || q[1] != 0x00 || subchannel_check_crc(q) != 0 ||
         !position_bcd_holds(q)) {
         return false;
     }
@@ -52,7 +53,8 @@ bool lead_in_reader::add(const uint8_t q[SUBCHANNEL_Q_SIZE], uint64_t sector) {
     if ((point >= POINT_FIRST && runs_.size() > 1) || point == 0) {
         return true;
     }
-    const int64_t value = point == POINT_FIRST || point == POINT_LAST ? from_bcd(q[7]) : lba_of(q + 7);
+    const int64_t value =
+        point == POINT_FIRST || point == POINT_LAST ? from_bcd(q[7]) : lba_of(q + 7);
     if (points_.count(point) == 0 && points_.size() >= MAX_POINTS) {
         return true;
     }
@@ -60,7 +62,7 @@ bool lead_in_reader::add(const uint8_t q[SUBCHANNEL_Q_SIZE], uint64_t sector) {
     if (values.count(value) != 0 || values.size() < MAX_VALUES) {
         ++values[value];
     }
-    ++controls_[point][q[0] & 0x0F];
+    ++controls_[point][q[0] >> 4];
     return true;
 }
 

@@ -171,10 +171,9 @@ const std::map<std::string, wording> &wordings() {
         {"toc_mismatch",
          [](const finding &f) {
              const std::string what = f.track == 0 ? "the lead-out" : "index 01";
-             const std::string read = f.text("read").empty()
-                                          ? "the frames read at LBA " +
-                                                std::to_string(f.number("read"))
-                                          : "no frame read shows it";
+             const std::string read = f.text("read").empty() ? "the frames read at LBA " +
+                                                                   std::to_string(f.number("read"))
+                                                             : "no frame read shows it";
              return "the lead-in's table of contents puts " + what + " at LBA " +
                     std::to_string(f.number("toc")) + ", " + read;
          }},

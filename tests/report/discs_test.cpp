@@ -60,6 +60,39 @@ std::vector<std::string> own_codes(int n) {
     return out;
 }
 
+// Description lines that put the Q bytes q, sealed with their CRC, at lba.
+std::string at_q(uint32_t lba, std::vector<uint8_t> q) {
+    q.resize(12);
+    discgen_seal(q.data());
+    std::string line = "at " + std::to_string(lba) + " q";
+    for (const uint8_t byte : q) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, " %02x", byte);
+        line += hex;
+    }
+    return line + "\n";
+}
+
+uint8_t bcd(int64_t n) {
+    return static_cast<uint8_t>(n / 10 << 4 | n % 10);
+}
+
+// Track 2 of 20 s each, from LBA 1500: its last 30 frames in an index 00
+// after its index 01, one of them an ISRC frame of its own code.
+std::string trailing_pause() {
+    std::string disc = "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\n"
+                       "track GBAYE6900002 length 0:20.00\n";
+    for (uint32_t lba = 2970; lba < 3000; ++lba) {
+        const int64_t rel = 2999 - lba, abs = lba + 150;
+        disc += at_q(lba, {0x01, 0x02, 0x00, 0x00, 0x00, bcd(rel), 0x00, bcd(abs / 4500),
+                           bcd(abs / 75 % 60), bcd(abs % 75)});
+    }
+    std::vector<uint8_t> isrc(12);
+    isrc[0] = 0x03;
+    discgen_put_recording(isrc.data(), "GBAYE6900002", 2985 + 150);
+    return disc + at_q(2985, isrc);
+}
+
 // The offset jumps to 1 and back every period sectors, from sector first to
 // last.
 std::string jittering(int period, int first, int last) {
@@ -158,6 +191,78 @@ track GBAYE6900006 length 0:20.00
          {{"/findings/0/values/first_lba", 1485}, {"/findings/0/values/last_lba", 1515}},
          {"  track 2: damage hides where index 00 begins: within LBA 1485-1515"},
          {}},
+        // Layouts the Red Book allows, with the disc's own track numbers.
+        {"disc 2 of a set: tracks 13 to 15",
+         "isrc_every 100\nfirst_track 13\ntrack GBAYE6900013 length 0:20.00\n"
+         "track GBAYE6900014 pregap 0:02.00 length 0:20.00\n"
+         "track GBAYE6900015 pregap 0:02.00 length 0:20.00\nleadout 0:01.00\n",
+         {"13 own GBAYE6900013", "14 own GBAYE6900014", "15 own GBAYE6900015"},
+         {},
+         {{"/ids/musicbrainz_toc", "13 15 4950 150 1800 3450"}, {"/tracks/0/index01_lba", 0}},
+         {"   13  00:02.00         0  GB-AYE-69-00013"},
+         {"  TRACK 13 AUDIO\n    ISRC GBAYE6900013\n    INDEX 01 00:00:00\n"}},
+        {"a number the disc skips: 1, 2, 3, 5",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack GBAYE6900002 length 0:20.00\n"
+         "track GBAYE6900003 length 0:20.00\ntrack GBAYE6900005 length 0:20.00 number 5\n"
+         "leadout 0:01.00\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002", "3 own GBAYE6900003", "5 own GBAYE6900005"},
+         {},
+         {{"/ids/musicbrainz_toc", "1 5 6150 150 1650 3150 0 4650"}},
+         {},
+         {"  TRACK 05 AUDIO\n"}},
+        {"a number damage could hold: 1, 2, then 4 after a damaged stretch",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack GBAYE6900002 length 0:20.00\n"
+         "track GBAYE6900004 length 0:20.00 number 4\nat 2990-3009 crc_error\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002", "3 unknown", "4 own GBAYE6900004"},
+         {"unreadable_track@3"},
+         {{"/findings/0/values/first_lba", 2990}, {"/findings/0/values/last_lba", 2999}},
+         {},
+         {"exit 2: track 3 could not be read"}},
+        // A code frame where an index begins hides that sector's position;
+        // the start is a range from the sector after the last one read.
+        {"code frames at the first sector of a pause and of index 02",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00 index 0:10.00\n"
+         "track GBAYE6900002 pregap 0:02.00 length 0:20.00\n"
+         "at 750 isrc\nat 1500 isrc GBAYE6900002\nleadout 0:01.00\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {"uncertain_boundary@1", "uncertain_boundary@2"},
+         {{"/tracks/0/indexes/1", json::parse(R"({"number": 2, "lba": 750, "latest_lba": 751})")},
+          {"/tracks/1/index00_lba", 1500},
+          {"/tracks/1/index01_lba", 1650},
+          {"/findings/1/values/damaged", 0}},
+         {"no position frame pins where index 02 begins: within LBA 750-751",
+          "no position frame pins where index 00 begins: within LBA 1500-1501"},
+         {"    INDEX 02 00:10:00\n", "    INDEX 00 00:20:00\n    INDEX 01 00:22:00\n"}},
+        {"codes in an index 00 after the last track's index 01",
+         trailing_pause(),
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {},
+         {{"/tracks/1/pause_isrcs", json::array()}, {"/tracks/1/index00_lba", nullptr}},
+         {},
+         {}},
+        // Raw bytes whose CRC holds but whose BCD cannot be: damage, counted.
+        {"position frames whose nibbles are above 9",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\n" +
+             at_q(700, {0x01, 0x01, 0x01, 0x00, 0x09, 0x3A, 0x00, 0x00, 0x11, 0x25}) +
+             at_q(701, {0x01, 0x01, 0x01, 0x00, 0x09, 0x26, 0x00, 0x00, 0x11, 0xF1}),
+         {"1 own GBAYE6900001"},
+         {},
+         {{"/frames/data_error", 2}, {"/drive/not_bcd", 2}},
+         {"frames whose CRC holds but not their BCD, counted as damaged"},
+         {}},
+        // SCMS: a consumer recorder flips the copy bit every few frames.
+        {"SCMS on every track",
+         "isrc_every 100\ncontrol 2\ncopy_alternate 4\ntrack GBAYE6900001 length 0:20.00\n"
+         "track GBAYE6900002 pregap 0:02.00 length 0:20.00 control 3\nleadout 0:01.00\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {"scms@disc"},
+         {{"/tracks/0/control", 0},
+          {"/tracks/1/control", 1},
+          {"/tracks/1/scms", true},
+          {"/findings/0/values/tracks", json::array({"1", "2"})},
+          {"/ids/leadout_assumed", false}},
+         {"the copy bit alternates on tracks 1 and 2"},
+         {"  TRACK 01 AUDIO\n    ISRC", "  TRACK 02 AUDIO\n    FLAGS PRE\n"}},
         {"a hidden track",
          "isrc_every 100\ntrack GBAYE6900001 pregap 0:30.00 length 0:20.00 pause_isrc "
          "GBAYE6900099\ntrack GBAYE6900002 length 0:20.00\nat 2251-2253 isrc GBAYE6900099\n",

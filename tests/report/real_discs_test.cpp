@@ -17,6 +17,7 @@ namespace {
 using nlohmann::json;
 
 constexpr int64_t SESSION_GAP = 11400; // lead-out, lead-in and pregap between sessions
+constexpr int64_t SESSION_PREGAP = 150;
 
 json real_tocs() {
     std::ifstream in(QSCAN_TEST_DATA "/real/tocs.json");
@@ -62,16 +63,16 @@ std::string description_of(const json &toc, const habit &h, std::vector<int64_t>
     for (size_t i = 0; i < count; ++i) {
         const int64_t lba = tracks[i]["lba"].get<int64_t>();
         const bool session = second_session && i + 1 == tracks.size();
-        const int64_t pause = session ? 0 : pause_frames(tracks, i);
-        int64_t end = i + 1 < tracks.size() ? tracks[i + 1]["lba"].get<int64_t>() -
-                                                  pause_frames(tracks, i + 1)
-                                            : toc["leadout_lba"].get<int64_t>();
+        const int64_t pause = session ? SESSION_PREGAP : pause_frames(tracks, i);
+        int64_t end = i + 1 < tracks.size()
+                          ? tracks[i + 1]["lba"].get<int64_t>() - pause_frames(tracks, i + 1)
+                          : toc["leadout_lba"].get<int64_t>();
         if (second_session && i + 2 == tracks.size()) {
             end = tracks[i + 1]["lba"].get<int64_t>() - SESSION_GAP;
         }
         out += "track - length " + msf(end - lba) + (pause > 0 ? " pregap " + msf(pause) : "") +
-               (tracks[i]["audio"].get<bool>() ? "" : " control 4") + (session ? " session 2" : "") +
-               "\n";
+               (tracks[i]["audio"].get<bool>() ? "" : " control 4") +
+               (session ? " session 2" : "") + "\n";
         if (pause > 0) {
             index_starts.push_back(lba - pause);
         }
