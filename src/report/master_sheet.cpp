@@ -109,11 +109,17 @@ class sheet_reader {
     }
 
     std::string finish() {
-        out_.layout = files_ == 0   ? sheet_layout::code_list
-                      : files_ == 1 ? sheet_layout::single_file
-                                    : sheet_layout::file_per_track;
+        // A sheet that places no index at all says only what the tracks carry.
+        const bool placed = std::any_of(out_.tracks.begin(), out_.tracks.end(),
+                                        [](const expected_track &t) { return !t.indexes.empty(); });
+        out_.layout = files_ == 0 || !placed ? sheet_layout::code_list
+                      : files_ == 1          ? sheet_layout::single_file
+                                             : sheet_layout::file_per_track;
         for (const expected_track &t : out_.tracks) {
-            if (files_ > 0 && t.indexes.count(1) == 0) {
+            // Rippers write a data track after the audio with its INDEX 00
+            // alone, where the audio ends.
+            const bool data_mark = !t.audio && t.indexes.count(0) != 0;
+            if (placed && t.indexes.count(1) == 0 && !data_mark) {
                 return "track " + std::to_string(t.number) + " has no INDEX 01";
             }
         }
