@@ -559,9 +559,23 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
         emit(110, 1, k, "", -1, "");
     }
     if (description.lead_in > 0) {
-        std::vector<discgen_frame> lead_in;
-        put_lead_in(toc_of(description, plan, 1), description.lead_in, lead_in);
-        frames.insert(frames.begin(), lead_in.begin(), lead_in.end());
+        // The lead-in, then track 1's two seconds before LBA 0, its relative
+        // time counting down to zero, its absolute time from zero.
+        std::vector<discgen_frame> before;
+        put_lead_in(toc_of(description, plan, 1), description.lead_in, before);
+        const discgen_track &first = description.tracks.front();
+        const int control = first.control >= 0 ? first.control : description.control;
+        for (uint32_t k = 0; k < DISC_START_FRAMES; ++k) {
+            discgen_frame frame{};
+            frame.q[0] = static_cast<uint8_t>(control << 4 | 1);
+            frame.q[1] = to_bcd(static_cast<uint32_t>(plan.numbers.front()));
+            put_msf(frame.q + 3, DISC_START_FRAMES - 1 - k);
+            put_msf(frame.q + 7, k);
+            discgen_seal(frame.q);
+            classify(&frame);
+            before.push_back(frame);
+        }
+        frames.insert(frames.begin(), before.begin(), before.end());
     }
     if (description.q_offsets.empty()) {
         return frames;

@@ -5,8 +5,9 @@
 //   control N             CONTROL nibble of every Q frame (default 0)
 //   copy_alternate N      the copy bit flips every N frames, as SCMS does
 //   first_track N         the number of the first track (default 1)
-//   lead_in M:SS.FF       a lead-in of this length before LBA 0, carrying
-//                         the first session's table of contents
+//   lead_in M:SS.FF       a lead-in of this length, carrying the first
+//                         session's table of contents, then track 1's two
+//                         seconds before LBA 0: the image starts before LBA 0
 //   mcn DIGITS            13-digit media catalog number
 //   mcn_every N           an MCN frame every N frames (0: none)
 //   isrc_every N          an ISRC frame every N frames of a track with an ISRC (0: none)

@@ -199,7 +199,7 @@ track GBAYE6900006 length 0:20.00
          {"13 own GBAYE6900013", "14 own GBAYE6900014", "15 own GBAYE6900015"},
          {},
          {{"/ids/musicbrainz_toc", "13 15 4950 150 1800 3450"}, {"/tracks/0/index01_lba", 0}},
-         {"   13  00:02.00         0  GB-AYE-69-00013"},
+         {"   13  00:02.00         0  GB-AYE-69-00013", "&tracks=15&toc=13+15+4950+150+1800+3450"},
          {"  TRACK 13 AUDIO\n    ISRC GBAYE6900013\n    INDEX 01 00:00:00\n"}},
         {"a number the disc skips: 1, 2, 3, 5",
          "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack GBAYE6900002 length 0:20.00\n"

@@ -201,6 +201,50 @@ TEST(Dumps, FirstLba) {
     EXPECT_EQ(text.exit_status, 2);
 }
 
+// A dump that begins in the lead-in: its table of contents is good frames,
+// shown beside the layout it agrees with, and the drive check is the
+// program area's.
+TEST(Dumps, FromTheLeadIn) {
+    std::vector<discgen_frame> frames =
+        frames_of("isrc_every 50\nlead_in 1:00.00\ntrack GBAYE6900001 length 0:20.00\n"
+                  "track GBAYE6900002 pregap 0:02.00 length 0:20.00\nleadout 0:01.00\n");
+    const std::string dump = write_file("lead_in.sub", discgen_image(frames, true, 3));
+    const json r = json::parse(report({"--json", "--first-lba", "-4650", dump}).out);
+    EXPECT_EQ(r["frames"]["lead_in"], 4500);
+    EXPECT_EQ(r["frames"]["data_error"], 0);
+    EXPECT_EQ(r["drive"]["q_offset"], 0);
+    EXPECT_EQ(r["lead_in"], json::parse(R"({"first_track": 1, "last_track": 2, "leadout_lba": 3150,
+        "tracks": [{"number": 1, "lba": 0, "control": 0}, {"number": 2, "lba": 1650,
+        "control": 0}]})"));
+    EXPECT_EQ(r["tracks"][0]["index00_lba"], -150);
+    EXPECT_EQ(r["ids"]["musicbrainz_toc"], "1 2 3300 150 1800");
+    EXPECT_EQ(r["findings"], json::array());
+    // A table of contents that puts track 2 a second late disagrees.
+    for (discgen_frame &f : frames) {
+        if ((f.q[0] & 15) == 1 && f.q[1] == 0x00 && f.q[2] == 0x02) {
+            f.q[8] = 0x25;
+            discgen_seal(f.q);
+        }
+    }
+    const json late = json::parse(report({"--json", "--first-lba", "-4650",
+                                          write_file("late.sub", discgen_image(frames, true, 3))})
+                                      .out);
+    ASSERT_EQ(late["findings"].size(), 1u) << late["findings"].dump(1);
+    EXPECT_EQ(late["findings"][0]["kind"], "toc_mismatch");
+    EXPECT_EQ(late["findings"][0]["track"], 2);
+    EXPECT_EQ(late["findings"][0]["values"]["toc"], 1725);
+    // The lead-in alone holds no position frame of the program area.
+    frames.resize(4500);
+    const json alone = json::parse(report({"--json", "--first-lba", "-4650",
+                                           write_file("alone.sub", discgen_image(frames, true, 3))})
+                                       .out);
+    std::vector<std::string> kinds;
+    for (const json &f : alone["findings"]) {
+        kinds.push_back(f["kind"]);
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"toc_mismatch", "toc_mismatch", "no_usable_q"}));
+}
+
 // A partial sector at the end is left out and said, with its bytes.
 TEST(Dumps, ARaggedEnd) {
     const std::vector<uint8_t> whole =
