@@ -69,6 +69,13 @@ TEST(MasterSheet, ACodeList) {
     EXPECT_EQ(sheet.layout, sheet_layout::code_list);
     ASSERT_EQ(sheet.tracks.size(), 2u);
     EXPECT_FALSE(sheet.tracks[1].isrc);
+    // A FILE without a single INDEX places nothing either.
+    std::string error;
+    EXPECT_EQ(
+        read("FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nISRC GBAYE6900123\nTRACK 02 AUDIO\n", &error)
+            .layout,
+        sheet_layout::code_list);
+    EXPECT_EQ(error, "");
 }
 
 TEST(MasterSheet, UnreadableSheetsNameTheLine) {
