@@ -79,7 +79,7 @@ bool same_file(const std::optional<point> &a, const std::optional<point> &b) {
 // after the audio lies in a second session. An all-zero ISRC is a ripper's
 // way of writing none, and so is an all-zero catalog number; changed: the
 // track whose code the disc changes.
-std::string disc_of(const master_sheet &sheet, int changed = 0) {
+std::string disc_of(const master_sheet &sheet, int changed = 0, int64_t left_out = 0) {
     std::string out = "isrc_every 100\nleadout 0:02.00\n";
     if (sheet.catalog && *sheet.catalog != "0000000000000") {
         out += "mcn " + *sheet.catalog + "\nmcn_every 100\n";
@@ -92,6 +92,7 @@ std::string disc_of(const master_sheet &sheet, int changed = 0) {
         const auto zero = line(sheet, i, 0), one = line(sheet, i, 1);
         const int64_t within = same_file(zero, one) ? one->frames - zero->frames
                                : zero || !one       ? UNKNOWN_PAUSE
+                               : i > 0              ? left_out
                                                     : 0;
         pregaps.push_back(sheet.tracks[i].pregap.value_or(0) + within);
     }
@@ -182,6 +183,10 @@ TEST(RealSheets, TheDiscEachDescribesMatchesAndOneChangedCodeIsTheOneDifference)
             scans.push_back(disc + habit);
         }
         scans.push_back(disc + code_at_every_index(matched));
+        // A rip whose gaps were left out says nothing of the pauses.
+        if (disc.find(" pregap ") == std::string::npos) {
+            scans.push_back(disc_of(sheet, 0, UNKNOWN_PAUSE));
+        }
         if (const size_t at = disc.find(" session 2"); at != std::string::npos) {
             scans.push_back(disc.substr(0, disc.rfind('\n', at) + 1) +
                             disc.substr(disc.find('\n', at) + 1));
