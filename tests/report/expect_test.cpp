@@ -267,6 +267,37 @@ TEST(Expect, EachDifferenceFromTheMasterIsNamed) {
     }
 }
 
+// Disc 2 of a set, tracks 13 to 15, against a sheet with the disc's own
+// numbers: every index compared; index 01 of track 15 a frame late in the
+// sheet is that track's difference, its position and its pause.
+TEST(Expect, DiscTwoOfASetByItsOwnNumbers) {
+    const std::string disc =
+        scanned("isrc_every 50\nfirst_track 13\ntrack GBAYE6900013 length 0:20.00\n"
+                "track GBAYE6900014 pregap 0:02.00 length 0:20.00\n"
+                "track - pregap 0:02.00 length 0:20.00\nleadout 0:01.00\n",
+                "second");
+    const std::string sheet = "FILE \"disc2.wav\" WAVE\n  TRACK 13 AUDIO\n    ISRC GBAYE6900013\n"
+                              "    INDEX 01 00:00:00\n  TRACK 14 AUDIO\n    ISRC GBAYE6900014\n"
+                              "    INDEX 00 00:20:00\n    INDEX 01 00:22:00\n  TRACK 15 AUDIO\n"
+                              "    INDEX 00 00:42:00\n    INDEX 01 00:44:00\n";
+    const std::string late = sheet.substr(0, sheet.size() - 3) + "01\n";
+    const struct {
+        const char *name;
+        std::string sheet;
+        json mismatches;
+    } rows[] = {
+        {"as the disc numbers them", sheet, json::array()},
+        {"track 15 a frame late",
+         late,
+         {diff(15, "index", 3301, 3300, 1), diff(15, "pause", 151, 150)}},
+    };
+    for (const auto &row : rows) {
+        const std::string path = write_file("second.cue", {row.sheet.begin(), row.sheet.end()});
+        const json r = json::parse(report({"--json", "--expect", path, disc}).out);
+        EXPECT_EQ(r["expect"]["mismatches"], row.mismatches) << row.name;
+    }
+}
+
 // Windows PowerShell 5.1 writes `qscan-report --cue scan.txt > master.cue`
 // as UTF-16LE with a byte-order mark, as it does qscan's output, which is
 // read; the sheet must be read too, and so must one with a UTF-8 mark and
