@@ -10,7 +10,8 @@ namespace {
 
 constexpr size_t MAX_DISTINCT_STARTS = 32;
 constexpr size_t MAX_ELSEWHERE_RUNS = 64;
-constexpr int DATA_BIT = 4, COPY_BIT = 2;
+// Positions of the CONTROL bits that the layout reads.
+constexpr size_t COPY_BIT = 1, DATA_BIT = 2;
 
 void count_start(std::map<int64_t, uint32_t> &starts, int64_t start) {
     const auto found = starts.find(start);
@@ -33,10 +34,10 @@ control_bits control_of(const std::array<uint32_t, 16> &counts) {
             set[bit] += (c >> bit & 1) != 0 ? counts[c] : 0;
         }
     }
-    const uint32_t copy_set = set[1], copy_clear = total - copy_set;
+    const uint32_t copy_set = set[COPY_BIT], copy_clear = total - copy_set;
     // SCMS flips the bit every few frames: both values on a good share.
     out.scms = total >= 8 && std::min(copy_set, copy_clear) * 4 >= total;
-    if (total == 0 || set[2] * 2 == total) {
+    if (total == 0 || set[DATA_BIT] * 2 == total) {
         return out;
     }
     int control = 0;
@@ -45,7 +46,7 @@ control_bits control_of(const std::array<uint32_t, 16> &counts) {
             control |= 1 << bit;
         }
     }
-    out.control = out.scms ? control & ~COPY_BIT : control;
+    out.control = out.scms ? control & ~(1 << COPY_BIT) : control;
     return out;
 }
 
