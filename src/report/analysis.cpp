@@ -1,6 +1,7 @@
 #include "report/analysis.h"
 
 #include "report/assemble.h"
+#include "report/density.h"
 #include "report/findings.h"
 #include "report/toc.h"
 
@@ -72,12 +73,14 @@ void analysis::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
     } else if (mode == 2) {
         catalogs_.add(std::string(frame.catalog.mcn, 13), place(sector, frame.catalog.abs_f));
         picture_.catalog(sector);
+        ++counts.catalog;
     } else if (mode == 3) {
         const std::string code(frame.recording.isrc, 12);
         codes_.add(code, place(sector, frame.recording.abs_f));
         picture_.isrc(sector, code);
-        stretches_.broken();
+        stretches_.isrc(codes_.track(), codes_.index());
         ++counts.good;
+        ++counts.isrc;
         return;
     }
     ++(mode >= 1 && mode <= 3 ? counts.good : counts.unknown_mode);
@@ -124,14 +127,17 @@ disc_report analysis::lines_report() const {
     const std::vector<laid_track> laid = lines_.layout();
     std::vector<track_evidence> evidence = lines_.isrcs.place(laid);
     for (size_t i = 0; i < laid.size(); ++i) {
-        evidence[i].clean_stretch = lines_.clean(laid[i]);
+        lines_.fill(laid[i], evidence[i]);
     }
-    r.tracks = report_tracks(laid, evidence, isrc_vote(evidence), nullptr);
+    const std::vector<track_verdict> verdicts = isrc_vote(evidence);
+    r.density = density_of(evidence, verdicts);
+    r.tracks = report_tracks(laid, evidence, verdicts, nullptr);
     for (track_report &t : r.tracks) {
         t.indexes.clear(); // the running positions tell no layout
     }
     r.mcn = report_mcn(lines_.catalogs);
     code_findings(r);
+    lines_findings(r);
     return r;
 }
 
@@ -156,15 +162,18 @@ disc_report analysis::raw_report() {
         layout_.build(tally_, std::min(first_lba_, first_lba_ + offset), end);
     std::vector<track_evidence> evidence = codes_.place(layout.tracks);
     for (size_t i = 0; i < layout.tracks.size(); ++i) {
-        evidence[i].clean_stretch = stretches_.clean(layout.tracks[i].number);
-    }
-    if (layout.hidden_track) {
-        add_hidden(evidence);
+        stretches_.fill(layout.tracks[i].number, evidence[i]);
     }
     std::vector<track_verdict> verdicts = isrc_vote(evidence);
     if (layout.hidden_track) {
-        r.hidden = take_hidden(layout.tracks.front(), evidence, verdicts);
+        // Voted again with the hidden track's code before track 1.
+        const std::optional<std::string> hidden = hidden_code(evidence.front(), verdicts.front());
+        if (hidden) {
+            verdicts = isrc_vote(evidence, hidden);
+        }
+        r.hidden = take_hidden(layout.tracks.front(), hidden, evidence, verdicts);
     }
+    r.density = density_of(evidence, verdicts);
     r.tracks = report_tracks(layout.tracks, evidence, verdicts, &tally_);
     r.leadout_lba = layout.leadout;
     r.lead_in = lead_in_.toc();

@@ -62,8 +62,12 @@ std::vector<track_report> report_tracks(const std::vector<laid_track> &tracks,
         r.status = v.status;
         r.tied = v.tied;
         if (v.own) {
-            r.isrc = seen(*v.own, evidence[i].body.at(*v.own), code_kind::own);
+            const code_tallies &where = v.in_pause ? evidence[i].pause : evidence[i].body;
+            r.isrc = seen(*v.own, where.at(*v.own), code_kind::own);
+            r.isrc_in_pause = v.in_pause;
         }
+        r.good_frames = evidence[i].good;
+        r.expected_isrc_frames = v.expected;
         r.other_isrcs = listed(evidence[i].body, v.body_kinds);
         r.pause_isrcs = listed(evidence[i].pause, v.pause_kinds);
         if (damage != nullptr) {
@@ -74,23 +78,25 @@ std::vector<track_report> report_tracks(const std::vector<laid_track> &tracks,
     return out;
 }
 
-void add_hidden(std::vector<track_evidence> &evidence) {
-    track_evidence hidden;
-    hidden.body = evidence.front().pause;
-    evidence.insert(evidence.begin(), hidden);
+std::optional<std::string> hidden_code(const track_evidence &first, const track_verdict &vote) {
+    std::map<std::string, uint32_t> counts;
+    for (const auto &[code, t] : first.pause) {
+        counts[code] = t.frames();
+    }
+    const std::optional<std::string> leading = majority(counts);
+    return leading != vote.own ? leading : std::nullopt;
 }
 
-hidden_track take_hidden(const laid_track &first, std::vector<track_evidence> &evidence,
+hidden_track take_hidden(const laid_track &first, const std::optional<std::string> &code,
+                         std::vector<track_evidence> &evidence,
                          std::vector<track_verdict> &verdicts) {
     hidden_track out;
     out.sectors = static_cast<uint64_t>(first.start);
-    if (const auto &own = verdicts.front().own) {
-        out.isrc = seen(*own, evidence.front().body.at(*own), code_kind::own);
-        evidence[1].pause.erase(*own);
-        verdicts[1].pause_kinds.erase(*own);
+    if (code) {
+        out.isrc = seen(*code, evidence.front().pause.at(*code), code_kind::own);
+        evidence.front().pause.erase(*code);
+        verdicts.front().pause_kinds.erase(*code);
     }
-    evidence.erase(evidence.begin());
-    verdicts.erase(verdicts.begin());
     return out;
 }
 

@@ -12,11 +12,12 @@ std::vector<track_report> report_tracks(const std::vector<laid_track> &tracks,
                                         const std::vector<track_verdict> &verdicts,
                                         const frame_tally *damage);
 
-// The hidden track before track 1, track 1's pause, put before the first
-// track's evidence so that it is voted on as a track of its own; then taken
-// out again, with its own code out of track 1's pause codes.
-void add_hidden(std::vector<track_evidence> &evidence);
-hidden_track take_hidden(const laid_track &first, std::vector<track_evidence> &evidence,
+// The hidden track before track 1 lies in track 1's pause: its own code is
+// the one that leads there, when that is not track 1's own.
+std::optional<std::string> hidden_code(const track_evidence &first, const track_verdict &vote);
+// The hidden track, its code taken out of track 1's pause codes.
+hidden_track take_hidden(const laid_track &first, const std::optional<std::string> &code,
+                         std::vector<track_evidence> &evidence,
                          std::vector<track_verdict> &verdicts);
 
 std::optional<mcn_report> report_mcn(const catalog_counts &catalogs);

@@ -107,13 +107,39 @@ void catalog_counts::add(const std::string &code, int64_t lba) {
     s = {first ? lba : s.first, lba};
 }
 
-void isrc_stretches::good(int track, int index) {
+isrc_stretches::runs *isrc_stretches::enter(int track, int index) {
     if (track != track_) {
         track_ = track;
-        run_ = 0;
+        broken();
     }
-    if (index >= 1 && track >= 1 && track <= 99 && ++run_ >= ISRC_STRETCH_FRAMES) {
-        clean_.insert(track);
+    // A pause says nothing of the track's code, and breaks no run of it.
+    return index >= 1 && track >= 1 && track <= 99 ? &tracks_[track] : nullptr;
+}
+
+void isrc_stretches::good(int track, int index) {
+    if (runs *t = enter(track, index)) {
+        ++t->good;
+        t->longest = std::max(t->longest, ++run_);
+    }
+}
+
+void isrc_stretches::isrc(int track, int index) {
+    if (runs *t = enter(track, index)) {
+        ++t->good;
+        if (after_isrc_) {
+            t->widest_gap = std::max(t->widest_gap, run_);
+        }
+        run_ = 0;
+        after_isrc_ = true;
+    }
+}
+
+void isrc_stretches::fill(int track, track_evidence &e) const {
+    const auto found = tracks_.find(track);
+    if (found != tracks_.end()) {
+        e.good = found->second.good;
+        e.clean_run = found->second.longest;
+        e.widest_gap = found->second.widest_gap;
     }
 }
 

@@ -53,18 +53,28 @@ struct catalog_counts {
     void add(const std::string &code, int64_t lba);
 };
 
-// Whether each track was read good on ISRC_STRETCH_FRAMES frames in a row,
-// none of them an ISRC frame.
+// Each track's good frames from index 01 on, and the runs among them
+// without an ISRC frame: the longest, and the widest between two ISRC frames.
 class isrc_stretches {
   public:
-    void good(int track, int index);
-    void broken() { run_ = 0; }
-    bool clean(int track) const { return clean_.count(track) != 0; }
+    void good(int track, int index); // a good frame that is no ISRC frame
+    void isrc(int track, int index);
+    void broken() { run_ = 0, after_isrc_ = false; }
+
+    // Into a track's evidence.
+    void fill(int track, track_evidence &e) const;
 
   private:
+    struct runs {
+        uint64_t good = 0;
+        uint32_t longest = 0, widest_gap = 0;
+    };
+    runs *enter(int track, int index);
+
     int track_ = 0;
     uint32_t run_ = 0;
-    std::set<int> clean_;
+    bool after_isrc_ = false; // the run began at an ISRC frame
+    std::map<int, runs> tracks_;
 };
 
 } // namespace report

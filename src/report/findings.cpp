@@ -156,6 +156,11 @@ void lead_in_findings(disc_report &r) {
     }
 }
 
+void lines_findings(disc_report &r) {
+    add(r, "layout_incomplete", 0,
+        {{"last_track", int64_t{r.tracks.empty() ? 0 : r.tracks.back().number}}});
+}
+
 void drive_findings(disc_report &r, const std::optional<jitter> &jitter) {
     const drive_report &d = r.drive;
     const auto damaged = static_cast<int64_t>(r.frames.crc_error + r.frames.data_error);
@@ -166,6 +171,14 @@ void drive_findings(disc_report &r, const std::optional<jitter> &jitter) {
              {"sectors", sectors},
              {"all_zero", static_cast<int64_t>(r.frames.all_zero)}});
         return;
+    }
+    // Either the disc carries no codes or the drive passes none on: the Q
+    // stream cannot tell which, another drive can.
+    if (r.frames.catalog + r.frames.isrc == 0 && d.position_frames > 0 &&
+        r.sectors - r.frames.lead_in > NO_CODE_FRAMES_SECTORS) {
+        add(r, "no_code_frames", 0,
+            {{"sectors", static_cast<int64_t>(r.sectors - r.frames.lead_in)},
+             {"position_frames", static_cast<int64_t>(d.position_frames)}});
     }
     if (d.q_offset && *d.q_offset != 0) {
         add(r, "q_offset", 0,

@@ -21,7 +21,12 @@ void control_findings(disc_report &r);
 // Where a dump's lead-in and the program area disagree on the layout.
 void lead_in_findings(disc_report &r);
 
-// The drive: no usable Q, an offset, slips or jitter, damage.
+// Input of code lines only: the tracks after the last one a line names are
+// not seen.
+void lines_findings(disc_report &r);
+
+// The drive: no usable Q, no code frames at all, an offset, slips or jitter,
+// damage.
 void drive_findings(disc_report &r, const std::optional<jitter> &jitter);
 
 // Each difference from the master's CUE sheet in r.expect.

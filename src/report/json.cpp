@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+
 namespace report {
 
 namespace {
@@ -59,6 +61,11 @@ json tracks_json(const std::vector<track_report> &list) {
             {"isrc_valid", t.isrc ? json(t.isrc->validity == code_validity::valid) : json(nullptr)},
             {"isrc_first_lba", t.isrc ? json(t.isrc->first_lba) : json(nullptr)},
             {"isrc_last_lba", t.isrc ? json(t.isrc->last_lba) : json(nullptr)},
+            {"isrc_in_pause", t.isrc_in_pause},
+            {"good_frames", t.good_frames},
+            {"expected_isrc_frames", t.expected_isrc_frames
+                                         ? json(std::round(*t.expected_isrc_frames * 10) / 10)
+                                         : json(nullptr)},
             {"other_isrcs", codes_json(t.other_isrcs, "isrc")},
             {"pause_isrcs", codes_json(t.pause_isrcs, "isrc")},
             {"damaged", or_null(t.damaged)}};
@@ -143,7 +150,9 @@ std::string json_report(const disc_report &r) {
                                       {"data_error", r.frames.data_error},
                                       {"unknown_mode", r.frames.unknown_mode},
                                       {"all_zero", r.frames.all_zero},
-                                      {"lead_in", r.frames.lead_in}}
+                                      {"lead_in", r.frames.lead_in},
+                                      {"catalog", r.frames.catalog},
+                                      {"isrc", r.frames.isrc}}
                                : json(nullptr);
     if (r.mcn) {
         const std::optional<code_seen> &v = r.mcn->value;
@@ -158,6 +167,11 @@ std::string json_report(const disc_report &r) {
     } else {
         out["mcn"] = nullptr;
     }
+    out["isrc_density"] = {{"isrc_frames", r.density.isrc_frames},
+                           {"good_frames", r.density.good_frames},
+                           {"widest_gap", r.density.widest_gap},
+                           {"per_frame", r.density.per_frame()},
+                           {"clean_run_needed", r.density.clean_run_needed()}};
     out["tracks"] = tracks_json(r.tracks);
     if (r.hidden) {
         const std::optional<code_seen> &c = r.hidden->isrc;

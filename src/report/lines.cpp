@@ -35,6 +35,7 @@ void line_evidence::add(bool catalog, const timing &position, const std::string 
     } else if (!t.pause || lba < *t.pause) {
         t.pause = lba;
     }
+    t.last_line = std::max(t.last_line, lba);
     if (catalog) {
         catalogs.add(code, lba);
         return;
@@ -87,25 +88,27 @@ std::vector<laid_track> line_evidence::layout() const {
     }
     if (!all.empty()) {
         const auto found = tracks_.find(all.back().number);
-        all.back().end = found->second.last.value_or(all.back().begin) + 1;
+        all.back().end = std::max(found->second.last_line, all.back().begin) + 1;
     }
     return all;
 }
 
-bool line_evidence::clean(const laid_track &t) const {
+void line_evidence::fill(const laid_track &t, track_evidence &e) const {
     // Catalog lines alone may come from a scan that never looked for ISRCs
     // (qscan -c): their absence tells nothing.
-    if (isrcs.distinct() == 0) {
-        return false;
+    if (isrcs.distinct() == 0 || t.end <= t.start) {
+        return;
     }
+    e.good = static_cast<uint64_t>(t.end - t.start);
     const auto found = tracks_.find(t.number);
     if (found == tracks_.end() || !found->second.first) {
-        return t.end - t.begin >= ISRC_STRETCH_FRAMES;
+        e.clean_run = static_cast<uint32_t>(e.good);
+        return;
     }
     const track_lines &lines = found->second;
-    const int64_t widest =
-        std::max({lines.widest, *lines.first - t.start, t.end - *lines.last - 1});
-    return widest >= ISRC_STRETCH_FRAMES;
+    e.widest_gap = static_cast<uint32_t>(lines.widest);
+    e.clean_run = static_cast<uint32_t>(
+        std::max({lines.widest, *lines.first - t.start, t.end - *lines.last - 1, int64_t{0}}));
 }
 
 } // namespace report

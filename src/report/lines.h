@@ -16,16 +16,18 @@ class line_evidence {
     code_collector isrcs;
     catalog_counts catalogs;
 
-    // The tracks the lines name, and those missing between them, with
-    // whether each holds ISRC_STRETCH_FRAMES in a row without an ISRC line.
+    // The tracks the lines name, and those missing between them.
     std::vector<laid_track> layout() const;
-    bool clean(const laid_track &t) const;
+    // What the lines show was read of a laid track: every frame from its
+    // start to its end, the runs among them without an ISRC line.
+    void fill(const laid_track &t, track_evidence &e) const;
 
   private:
     struct track_lines {
         std::map<int64_t, uint32_t> starts; // lba - rel of lines from index 01 on
         std::optional<int64_t> pause;       // the first line in its pause
         std::optional<int64_t> first, last; // its first and last ISRC line
+        int64_t last_line = 0;              // its last line of either kind
         int64_t widest = 0;                 // the widest gap between two of its ISRC lines
     };
     std::map<int, track_lines> tracks_;

@@ -23,6 +23,14 @@ constexpr int64_t NEIGHBOUR_WINDOW_FRAMES = 40;
 // every this many: a track without one on such a stretch read good has none.
 constexpr uint32_t ISRC_STRETCH_FRAMES = 100;
 
+// A track without a code has none when a code at the disc's density would
+// have shown on its good frames but for a chance below one in a million:
+// (1 - p)^n <= e^(-np), so np of at least ln 10^6. The density p is taken
+// this many standard deviations below the one measured, so that a few
+// frames never claim much.
+constexpr double NONE_EXPECTED_FRAMES = 13.815510557964274;
+constexpr double DENSITY_DEVIATIONS = 3;
+
 // A second valid catalog number on more than this many frames is a rival.
 constexpr uint32_t MCN_RIVAL_FRAMES = 3;
 
@@ -39,6 +47,10 @@ constexpr size_t MAX_DAMAGE_RUNS = 4096;
 constexpr size_t MAX_DISTINCT_ISRCS = 1024;
 constexpr size_t MAX_DISTINCT_MCNS = 64;
 constexpr size_t MAX_CODES_PER_TRACK = 64;
+
+// A scan of more sectors than this (a minute) without one catalog or ISRC
+// frame: the disc carries no codes, or the drive passes none on.
+constexpr uint64_t NO_CODE_FRAMES_SECTORS = 60 * 75;
 
 // Above this share of damaged frames the disc or the drive needs a look.
 constexpr double DAMAGE_FINDING_SHARE = 0.01;
@@ -86,8 +98,11 @@ struct track_report {
     std::optional<int64_t> index01_lba;
     std::vector<index_mark> indexes; // every index read, 00 to 99
     isrc_status status = isrc_status::unknown;
-    std::optional<code_seen> isrc; // its own code
-    std::vector<std::string> tied; // ambiguous: the codes on equal counts
+    std::optional<code_seen> isrc;              // its own code
+    bool isrc_in_pause = false;                 // read only in its pause
+    uint64_t good_frames = 0;                   // good frames read from index 01 on
+    std::optional<double> expected_isrc_frames; // none or unknown: at the disc's density
+    std::vector<std::string> tied;              // ambiguous: the codes on equal counts
     std::vector<code_seen> other_isrcs;
     std::vector<code_seen> pause_isrcs;
     std::optional<uint64_t> damaged; // damaged frames within the track
@@ -151,6 +166,8 @@ struct frame_counts {
     uint64_t unknown_mode = 0;
     uint64_t all_zero = 0; // among the CRC errors: twelve zero bytes
     uint64_t lead_in = 0;  // among the good: a lead-in's table of contents
+    uint64_t catalog = 0;  // among the good: catalog frames (mode 2)
+    uint64_t isrc = 0;     // among the good: ISRC frames (mode 3)
 };
 
 // The disc for the picture: a fixed number of bins of read sectors, each
@@ -218,6 +235,21 @@ struct ids_report {
     finding reason;               // without ids: its kind, track and values
 };
 
+// How often this disc carries an ISRC frame (density.cpp).
+struct isrc_density {
+    uint64_t isrc_frames = 0, good_frames = 0; // on the tracks with their own code
+    uint32_t widest_gap = 0; // the most good frames in a row between two ISRC frames there
+
+    // ISRC frames per good frame, DENSITY_DEVIATIONS standard deviations
+    // below the measured share: 0 on too few frames to tell.
+    double per_frame() const;
+    // The ISRC frames a code at that density shows on so many good frames.
+    double expected(uint64_t good) const { return per_frame() * static_cast<double>(good); }
+    // Good frames in a row without an ISRC frame that show a track has none:
+    // the Red Book's stretch, or more on a disc whose codes lie further apart.
+    uint32_t clean_run_needed() const;
+};
+
 struct disc_report {
     bool from_raw = false; // false: from ISRC and catalog lines only
     int64_t first_lba = 0; // the LBA of the first sector read
@@ -233,6 +265,7 @@ struct disc_report {
     std::vector<finding> findings;
     std::optional<expect_result> expect; // with --expect
     ids_report ids;
+    isrc_density density;
 };
 
 // ISO 3901: country (2 letters), registrant (3 letters or digits), year (2

@@ -110,6 +110,9 @@ std::string track_notes(const track_report &t) {
     if (t.control && (*t.control & 4) != 0) {
         notes.push_back("data track");
     }
+    if (t.isrc_in_pause) {
+        notes.push_back("code read in its pause");
+    }
     if (t.isrc && t.isrc->validity != code_validity::valid) {
         notes.push_back(t.isrc->validity == code_validity::invalid ? "invalid" : "placeholder");
     }
@@ -193,8 +196,9 @@ std::string text_report(const disc_report &r) {
                        10, 10) +
                "\n";
     } else {
-        out += wrapped("From ISRC and catalog lines only: damage counts, track starts and the "
-                       "drive check need the raw lines of qscan -r.",
+        out += wrapped("From ISRC and catalog lines only: damage counts, track starts, the "
+                       "drive check and any track after the last one a line names need the "
+                       "raw lines of qscan -r.",
                        0, 0) +
                "\n";
     }

@@ -1,5 +1,7 @@
 #include "report/vote.h"
 
+#include "report/density.h"
+
 #include <algorithm>
 
 namespace report {
@@ -47,9 +49,23 @@ code_kind body_kind(const std::string &code, const code_tally &t,
     return code_kind::conflicting;
 }
 
-} // namespace
+// A track with no code in its body: the code of its pause, but for the one
+// that lies before it.
+std::optional<std::string> pause_vote(const code_tallies &pause,
+                                      const std::optional<std::string> &previous,
+                                      std::vector<std::string> *tied) {
+    std::map<std::string, uint32_t> counts;
+    for (const auto &[code, t] : pause) {
+        if (code != previous) {
+            counts[code] = t.frames();
+        }
+    }
+    return majority(counts, tied);
+}
 
-std::vector<track_verdict> isrc_vote(const std::vector<track_evidence> &tracks) {
+// Each track's own code, or its tie, with the status these give.
+std::vector<track_verdict> own_codes(const std::vector<track_evidence> &tracks,
+                                     const std::optional<std::string> &before) {
     const size_t count = tracks.size();
     std::vector<track_verdict> out(count);
     std::vector<std::optional<std::string>> clear(count);
@@ -58,7 +74,7 @@ std::vector<track_verdict> isrc_vote(const std::vector<track_evidence> &tracks) 
     }
     auto at = [&](const std::vector<std::optional<std::string>> &codes, size_t i, int step) {
         const size_t j = i + static_cast<size_t>(step);
-        return j < count ? codes[j] : std::nullopt; // wraps past 0 to a large j
+        return j < count ? codes[j] : step < 0 ? before : std::nullopt; // wraps past 0
     };
     // A first guess at each track's code, its neighbours known only where
     // they have clear frames, stands in for the next track's own code.
@@ -74,33 +90,57 @@ std::vector<track_verdict> isrc_vote(const std::vector<track_evidence> &tracks) 
     // decided, even when it too had no clear frame.
     for (size_t i = 0; i < count; ++i) {
         track_verdict &v = out[i];
+        const std::optional<std::string> previous = i > 0 ? out[i - 1].own : before;
         v.own = clear[i];
         if (!v.own && v.tied.empty()) {
-            v.own = boundary_vote(tracks[i].body, i > 0 ? out[i - 1].own : std::nullopt,
-                                  at(guess, i, 1), &v.tied);
+            v.own = boundary_vote(tracks[i].body, previous, at(guess, i, 1), &v.tied);
+        }
+        if (!v.own && v.tied.empty()) {
+            v.own = pause_vote(tracks[i].pause, previous, &v.tied);
+            v.in_pause = v.own.has_value();
+        }
+        v.status = v.own            ? isrc_status::own
+                   : v.tied.empty() ? isrc_status::unknown
+                                    : isrc_status::ambiguous;
+    }
+    return out;
+}
+
+// Every code of a track that is not its own, by where it lies.
+void label_codes(track_verdict &v, const track_evidence &track,
+                 const std::optional<std::string> &previous,
+                 const std::optional<std::string> &next) {
+    for (const auto &[code, t] : track.body) {
+        if (code != v.own) {
+            v.body_kinds[code] = body_kind(code, t, previous, next);
         }
     }
-    std::vector<std::optional<std::string>> own(count);
-    for (size_t i = 0; i < count; ++i) {
-        own[i] = out[i].own;
+    for (const auto &[code, t] : track.pause) {
+        if (code == v.own && v.in_pause) {
+            continue;
+        }
+        v.pause_kinds[code] = code == v.own      ? code_kind::early
+                              : code == previous ? code_kind::carried_over
+                                                 : code_kind::conflicting;
     }
-    for (size_t i = 0; i < count; ++i) {
+}
+
+} // namespace
+
+std::vector<track_verdict> isrc_vote(const std::vector<track_evidence> &tracks,
+                                     const std::optional<std::string> &before) {
+    std::vector<track_verdict> out = own_codes(tracks, before);
+    const isrc_density density = density_of(tracks, out);
+    for (size_t i = 0; i < tracks.size(); ++i) {
         track_verdict &v = out[i];
-        const auto previous = at(own, i, -1), next = at(own, i, 1);
-        v.status = v.own                     ? isrc_status::own
-                   : !v.tied.empty()         ? isrc_status::ambiguous
-                   : tracks[i].clean_stretch ? isrc_status::none
-                                             : isrc_status::unknown;
-        for (const auto &[code, t] : tracks[i].body) {
-            if (code != v.own) {
-                v.body_kinds[code] = body_kind(code, t, previous, next);
+        if (!v.own && v.tied.empty()) {
+            v.status = surely_none(density, tracks[i]) ? isrc_status::none : isrc_status::unknown;
+            if (density.per_frame() > 0) {
+                v.expected = density.expected(tracks[i].good);
             }
         }
-        for (const auto &[code, t] : tracks[i].pause) {
-            v.pause_kinds[code] = code == v.own      ? code_kind::early
-                                  : code == previous ? code_kind::carried_over
-                                                     : code_kind::conflicting;
-        }
+        label_codes(v, tracks[i], i > 0 ? out[i - 1].own : before,
+                    i + 1 < tracks.size() ? out[i + 1].own : std::nullopt);
     }
     return out;
 }

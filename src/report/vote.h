@@ -48,22 +48,30 @@ using code_tallies = std::map<std::string, code_tally>;
 
 // What a track's frames say about its codes, in disc order.
 struct track_evidence {
-    code_tallies body;          // index 01 on
-    code_tallies pause;         // index 00
-    bool clean_stretch = false; // ISRC_STRETCH_FRAMES read good in a row, none an ISRC frame
+    code_tallies body;       // index 01 on
+    code_tallies pause;      // index 00
+    uint64_t good = 0;       // good frames read from index 01 on, its ISRC frames among them
+    uint32_t clean_run = 0;  // the most good frames in a row there, none an ISRC frame
+    uint32_t widest_gap = 0; // the most good frames in a row between two ISRC frames there
 };
 
 struct track_verdict {
     isrc_status status = isrc_status::unknown;
     std::optional<std::string> own;
+    bool in_pause = false; // its own code was read only in its pause
     std::vector<std::string> tied;
     std::map<std::string, code_kind> body_kinds, pause_kinds; // every code not its own
+    std::optional<double> expected; // none or unknown: the ISRC frames a code would show
 };
 
 // Each track's own code from the frames where no neighbour's code can bleed
 // in; a track with none there counts its boundary frames too, less the
-// neighbours' own codes decided from their clear frames.
-std::vector<track_verdict> isrc_vote(const std::vector<track_evidence> &tracks);
+// neighbours' own codes decided from their clear frames; a track with none
+// in its body takes the code of its pause that is not the previous track's.
+// before: the own code of what lies before the first track (a hidden track).
+// A track without a code has none when the disc's density says so.
+std::vector<track_verdict> isrc_vote(const std::vector<track_evidence> &tracks,
+                                     const std::optional<std::string> &before = std::nullopt);
 
 struct catalog_verdict {
     std::optional<std::string> value;

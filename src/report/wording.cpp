@@ -192,6 +192,23 @@ const std::map<std::string, wording> &wordings() {
                     " sectors off (" + share(f.number("share_permille"), 1000, 1) +
                     " of position frames); the positions here are corrected for it";
          }},
+        {"no_code_frames",
+         [](const finding &f) {
+             return "not one catalog or ISRC frame in " +
+                    counted(static_cast<uint64_t>(f.number("sectors")), "sector", "sectors") +
+                    ": either the disc carries no ISRC and no catalog number, or this drive "
+                    "does not pass them on; a scan with another drive tells which";
+         }},
+        {"layout_incomplete",
+         [](const finding &f) {
+             const int64_t last = f.number("last_track");
+             return std::string("code lines alone show no track ") +
+                    (last > 0 ? "after track " + std::to_string(last) +
+                                    ", the last one a line "
+                                    "names"
+                              : "at all") +
+                    ": a track after it without a code is not seen; scan with -r to see them all";
+         }},
         {"q_slip",
          [](const finding &f) {
              return "at sector " + std::to_string(f.number("sector")) +

@@ -331,7 +331,7 @@ at 3076-3078 isrc GBAYE6900003
          {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003", "4 none", "5 own GBAYE6900005",
           "6 none", "7 own GBAYE6900007", "8 unknown", "9 own GBAYE6900009", "10 unknown",
           "11 unknown", "12 own GBAYE6900012"},
-         {"missing_isrc@4", "missing_isrc@6"},
+         {"missing_isrc@4", "missing_isrc@6", "layout_incomplete@disc"},
          {},
          {"MCN       no catalog line: scan with -c or -r to look for one"},
          {},
@@ -343,7 +343,7 @@ at 3076-3078 isrc GBAYE6900003
          "track GBAYE6900001 length 0:20.00\ntrack - pregap 0:02.00 length 0:15.00\n"
          "track GBAYE6900003 pregap 0:02.00 length 0:10.00\n",
          {"1 unknown", "2 unknown", "3 unknown"},
-         {},
+         {"layout_incomplete@disc"},
          {},
          {},
          {},

@@ -12,13 +12,21 @@ using report::code_tally;
 using report::track_evidence;
 
 // "A 0 3 0" per code: frames near the start, clear of both ends, near the
-// end; "pause A 2" for codes in its pause; "clean": a long stretch without.
+// end; "pause A 2" for codes in its pause; "clean": a long stretch without;
+// "good N", "run N", "gap N": its good frames, longest run without a code
+// and widest run between two.
 track_evidence track(const std::string &described) {
     track_evidence t;
     std::istringstream words(described);
     for (std::string code; words >> code;) {
         if (code == "clean") {
-            t.clean_stretch = true;
+            t.clean_run = report::ISRC_STRETCH_FRAMES;
+        } else if (code == "good") {
+            words >> t.good;
+        } else if (code == "run") {
+            words >> t.clean_run;
+        } else if (code == "gap") {
+            words >> t.widest_gap;
         } else if (code == "pause") {
             words >> code;
             words >> t.pause[code].clear;
