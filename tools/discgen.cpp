@@ -256,6 +256,8 @@ std::string discgen_parse(const std::string &text, discgen_description *descript
             ok = static_cast<bool>(words >> description->mcn_every);
         } else if (directive == "isrc_every") {
             ok = static_cast<bool>(words >> description->isrc_every);
+        } else if (directive == "drop_codes") {
+            description->drop_codes = true;
         } else if (directive == "carry_over") {
             ok = static_cast<bool>(words >> description->carry_over);
         } else if (directive == "damage") {
@@ -484,6 +486,9 @@ std::vector<discgen_frame> discgen_frames(const discgen_description &description
         bool recording =
             kind == "isrc" || (kind.empty() && !catalog && description.isrc_every > 0 && program &&
                                !isrc.empty() && lba % description.isrc_every == 0);
+        if (description.drop_codes && !overridden) {
+            catalog = recording = false;
+        }
         if (kind == "q") {
             std::copy(change->second.q, change->second.q + 12, q);
         } else if (kind == "mode") {

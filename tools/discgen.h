@@ -15,6 +15,8 @@
 //   seed N                seed of the damage and of the noise in the other channels
 //   carry_over N          the first N frames of each track's index 01 carry
 //                         the previous track's ISRC, as some drives send it
+//   drop_codes            the drive passes on no catalog or ISRC frame: a
+//                         position frame stands in for each
 //   track ISRC|- [pregap M:SS.FF] length M:SS.FF [control N] [index M:SS.FF]...
 //         [pause_isrc CODE] [isrc2 CODE] [number N] [session 2]
 //                         number: this track's, above the one before;
@@ -78,6 +80,7 @@ struct discgen_description {
     uint32_t mcn_every = 0;
     uint32_t isrc_every = 0;
     uint32_t carry_over = 0;
+    bool drop_codes = false;
     double damage = 0;
     uint32_t seed = 1;
     std::vector<discgen_track> tracks;

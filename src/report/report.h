@@ -35,9 +35,8 @@ constexpr double DENSITY_DEVIATIONS = 3;
 constexpr uint32_t MCN_RIVAL_FRAMES = 3;
 
 // A stretch of at least this many damaged frames where a pause would lie
-// hides it; a boundary found to within this many frames is given as found.
+// hides it.
 constexpr int64_t UNREADABLE_STRETCH_FRAMES = 10;
-constexpr int64_t BOUNDARY_SLACK_FRAMES = 2;
 
 // Caps on what the analysis keeps, whatever the input: slips listed,
 // damaged runs (neighbours merge beyond it), ISRCs and catalog numbers told
