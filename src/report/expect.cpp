@@ -80,6 +80,9 @@ class comparison {
                 // Code lines name only the tracks they were read in.
                 row.read_isrc = disc_.from_raw ? "not read" : "unknown";
                 row.uncompared = beyond_the_scan(e);
+                if (row.uncompared) {
+                    audio_end(e);
+                }
                 if (!disc_.from_raw && e.audio) {
                     mismatch(e.number, "isrc", e.isrc.value_or("none"), row.read_isrc);
                 }
@@ -92,9 +95,13 @@ class comparison {
             isrc(e, *found->second);
             type(e, *found->second);
             // Without raw lines there are no positions or flags to compare,
-            // nor on a track that could not be read (its own finding).
-            if (sheet_.layout != sheet_layout::code_list && disc_.from_raw &&
-                found->second->readable) {
+            // nor on a track that could not be read (its own finding). A
+            // list of codes says nothing of the flags it leaves out.
+            const bool compared = disc_.from_raw && found->second->readable;
+            if (compared && sheet_.layout == sheet_layout::code_list && e.flags) {
+                flags(e, *found->second);
+            }
+            if (compared && sheet_.layout != sheet_layout::code_list) {
                 flags(e, *found->second);
                 // A data track's INDEX 00 alone marks where the audio ends:
                 // no position of the track itself.
@@ -125,6 +132,21 @@ class comparison {
         return std::none_of(
             sheet_.tracks.begin(), sheet_.tracks.end(),
             [&](const expected_track &t) { return t.audio && t.number > e.number; });
+    }
+
+    // A single file's data track past the scan, with only INDEX 00: where
+    // the audio ends, which is the lead-out the scan read.
+    void audio_end(const expected_track &e) {
+        const std::optional<int64_t> origin = disc_.tracks.front().index01_lba;
+        if (sheet_.layout != sheet_layout::single_file || e.indexes.size() != 1 ||
+            e.indexes.count(0) == 0 || !origin) {
+            return;
+        }
+        const placement expected = expected_position(e.number, 0);
+        const int64_t read = *disc_.leadout_lba - *origin;
+        if (expected.state == placement::placed && !near(expected.frames, read)) {
+            mismatch(e.number, "index", expected.frames, read, 0);
+        }
     }
 
     void tracks() {

@@ -149,9 +149,16 @@ void lead_in_findings(disc_report &r) {
             add(r, "toc_mismatch", e.number, {{"toc", e.lba}, {"read", *t->index01_lba}});
         }
     }
-    const bool last = !r.lead_in->tracks.empty() && !r.tracks.empty() &&
-                      r.lead_in->tracks.back().number == r.tracks.back().number;
-    if (last && r.lead_in->leadout && r.leadout_lba && *r.lead_in->leadout != *r.leadout_lba) {
+    // The first lead-in's lead-out is the disc's only where no track of a
+    // second session lies after it.
+    const auto &toc = r.lead_in->tracks;
+    const bool last =
+        !toc.empty() && !r.tracks.empty() && toc.back().number == r.tracks.back().number;
+    const bool one_session = r.lead_in->leadout &&
+                             std::none_of(toc.begin(), toc.end(), [&](const lead_in_toc::entry &e) {
+                                 return e.lba > *r.lead_in->leadout;
+                             });
+    if (last && one_session && r.leadout_lba && *r.lead_in->leadout != *r.leadout_lba) {
         add(r, "toc_mismatch", 0, {{"toc", *r.lead_in->leadout}, {"read", *r.leadout_lba}});
     }
 }

@@ -184,10 +184,13 @@ std::vector<laid_track> layout_builder::with_gaps(const std::vector<laid_track> 
     for (laid_track t : tracks) {
         const laid_track *before = laid.empty() ? nullptr : &laid.back();
         const int64_t after = before ? last_read(before->number) + 1 : first;
-        const bool hidden = t.begin - after >= UNREADABLE_STRETCH_FRAMES &&
-                            damage.damaged_in(after, t.begin - 1) >=
-                                static_cast<uint64_t>(UNREADABLE_STRETCH_FRAMES);
-        for (int n = before ? before->number + 1 : 1; hidden && n < t.number; ++n) {
+        const bool hidden = damage.damaged_in(after, t.begin - 1) >=
+                            static_cast<uint64_t>(UNREADABLE_STRETCH_FRAMES);
+        // The numbers next to the track before, or before this one at the
+        // disc's start, whose first number is not known.
+        const int fit = hidden ? static_cast<int>((t.begin - after) / MIN_TRACK_FRAMES) : 0;
+        const int from = before ? before->number + 1 : std::max(1, t.number - fit);
+        for (int n = from; n < t.number && n < from + fit; ++n) {
             laid_track missing;
             missing.number = n;
             missing.readable = false;

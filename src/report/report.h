@@ -38,6 +38,10 @@ constexpr uint32_t MCN_RIVAL_FRAMES = 3;
 // hides it.
 constexpr int64_t UNREADABLE_STRETCH_FRAMES = 10;
 
+// A track lasts four seconds at the least: an unread stretch holds no more
+// tracks than fit in it.
+constexpr int64_t MIN_TRACK_FRAMES = 4 * 75;
+
 // Caps on what the analysis keeps, whatever the input: slips listed,
 // damaged runs (neighbours merge beyond it), ISRCs and catalog numbers told
 // apart, and codes of one track.

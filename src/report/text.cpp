@@ -246,7 +246,9 @@ std::string text_report(const disc_report &r) {
         if (r.hidden) {
             const std::optional<code_seen> &c = r.hidden->isrc;
             out += "Hidden    " +
-                   wrapped("a track before track 1, LBA " + std::to_string(r.hidden->lba) + " on " +
+                   wrapped("a track before track " +
+                               std::to_string(r.tracks.empty() ? 1 : r.tracks.front().number) +
+                               ", LBA " + std::to_string(r.hidden->lba) + " on " +
                                counted(r.hidden->sectors, "sector", "sectors") + ", " +
                                (c ? shown_isrc(*c) + " on " + counted(c->frames, "frame", "frames")
                                   : std::string("no ISRC")),

@@ -210,12 +210,12 @@ track GBAYE6900006 length 0:20.00
          {{"/ids/musicbrainz_toc", "1 5 6150 150 1650 3150 0 4650"}},
          {},
          {"  TRACK 05 AUDIO\n"}},
-        {"a number damage could hold: 1, 2, then 4 after a damaged stretch",
+        {"a number damage could hold: 1, 2, then 4 after 4 s of damage",
          "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack GBAYE6900002 length 0:20.00\n"
-         "track GBAYE6900004 length 0:20.00 number 4\nat 2990-3009 crc_error\n",
+         "track GBAYE6900004 length 0:20.00 number 4\nat 2700-2999 crc_error\n",
          {"1 own GBAYE6900001", "2 own GBAYE6900002", "3 unknown", "4 own GBAYE6900004"},
-         {"unreadable_track@3"},
-         {{"/findings/0/values/first_lba", 2990}, {"/findings/0/values/last_lba", 2999}},
+         {"unreadable_track@3", "damage@disc"},
+         {{"/findings/0/values/first_lba", 2700}, {"/findings/0/values/last_lba", 2999}},
          {},
          {"exit 2: track 3 could not be read"}},
         // A code frame where an index begins hides that sector's position;
@@ -311,6 +311,39 @@ track GBAYE6900006 length 0:20.00
          {}},
         // Track 2 is read only by codes carried over; 6, 8, 10 and 11 not at
         // all, and 10 and 11 cannot be told apart.
+        // Nothing before track 13 can be read, and its 299 frames hold no
+        // track: the disc begins at 13, after a hidden track.
+        {"first track 13, a hidden track, damage over its first 299 frames",
+         "isrc_every 100\nfirst_track 13\n"
+         "track GBAYE6900013 pregap 0:32.00 length 0:30.00 pause_isrc GBAYE6900099\n"
+         "track GBAYE6900014 length 0:30.00\ntrack GBAYE6900015 length 0:30.00\n"
+         "at 0-298 crc_error\n",
+         {"13 own GBAYE6900013", "14 own GBAYE6900014", "15 own GBAYE6900015"},
+         {"damage@disc"},
+         {{"/hidden_track/isrc", "GBAYE6900099"}},
+         {"Hidden    a track before track 13"},
+         {"TRACK 13 AUDIO"}},
+        // A track lasts 4 s at the least: 299 damaged frames hold none, 300
+        // may hold track 4.
+        {"a skipped number beside 299 damaged frames",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:30.00\ntrack GBAYE6900002 length 0:30.00\n"
+         "track GBAYE6900003 length 0:30.00\ntrack GBAYE6900005 length 0:30.00 number 5\n"
+         "at 6450-6748 crc_error\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002", "3 own GBAYE6900003", "5 own GBAYE6900005"},
+         {"damage@disc"},
+         {},
+         {},
+         {}},
+        {"a skipped number beside 300 damaged frames",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:30.00\ntrack GBAYE6900002 length 0:30.00\n"
+         "track GBAYE6900003 length 0:30.00\ntrack GBAYE6900005 length 0:30.00 number 5\n"
+         "at 6450-6749 crc_error\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002", "3 own GBAYE6900003", "4 unknown",
+          "5 own GBAYE6900005"},
+         {"unreadable_track@4", "damage@disc"},
+         {{"/findings/0/values/first_lba", 6450}, {"/findings/0/values/last_lba", 6749}},
+         {},
+         {}},
         {"lines only: tracks without a code",
          R"(isrc_every 100
 track GBAYE6900001 length 0:20.00

@@ -204,6 +204,32 @@ std::vector<sheet_row> rows() {
         // difference.
         {"one file holding track 1's pause", WITH_LEAD_IN, {}, 0, json::array()},
         {"a code list", CODE_LIST, {}, 0, json::array()},
+        // Flags have no position: a list compares those it gives.
+        {"a code list, a flag on the wrong track",
+         CODE_LIST,
+         {{"TRACK 01 AUDIO\n", "TRACK 01 AUDIO\n  FLAGS PRE\n"}},
+         1,
+         {diff(1, "flags", "PRE", "none")}},
+        // A ripper's data track past the scan, with only INDEX 00: where the
+        // audio ends, at the lead-out the scan read.
+        {"a data track past the scan, its INDEX 00 at the audio's end",
+         "",
+         {{"$", "  TRACK 05 MODE1/2352\n    INDEX 00 01:00:00\n"}},
+         0,
+         json::array()},
+        {"a data track past the scan, its INDEX 00 a second early",
+         "",
+         {{"$", "  TRACK 05 MODE1/2352\n    INDEX 00 00:59:00\n"}},
+         1,
+         {diff(5, "index", 4425, 4500, 0)}},
+        // Gaps given as PREGAP are no gaps left out: the pauses are compared.
+        {"a file per track, its pauses as PREGAP, one wrong",
+         PER_TRACK,
+         {{"    INDEX 00 00:20:00\n", "    PREGAP 00:02:00\n"},
+          {"    INDEX 00 00:15:00\n", "    PREGAP 00:02:00\n"},
+          {"    INDEX 00 00:10:00\n", "    PREGAP 00:02:00\n"}},
+         1,
+         {diff(3, "pause", 150, 75)}},
         {"a code list, a code wrong",
          CODE_LIST,
          {{"GBAYE6900004", "GBAYE6900005"}},

@@ -243,6 +243,18 @@ TEST(Dumps, FromTheLeadIn) {
         kinds.push_back(f["kind"]);
     }
     EXPECT_EQ(kinds, (std::vector<std::string>{"toc_mismatch", "toc_mismatch", "no_usable_q"}));
+    // An Enhanced CD dumped from its first lead-in: that lead-in's lead-out
+    // is the audio session's, not the disc's.
+    const std::string enhanced = write_file(
+        "enhanced.sub",
+        discgen_image(
+            frames_of("isrc_every 50\nlead_in 1:00.00\ntrack GBAYE6900001 length 0:20.00\n"
+                      "track - pregap 0:02.00 length 0:20.00 control 4 session 2\n"
+                      "leadout 0:01.00\n"),
+            true, 3));
+    const json both = json::parse(report({"--json", "--first-lba", "-4650", enhanced}).out);
+    EXPECT_EQ(both["lead_in"]["leadout_lba"], 1500);
+    EXPECT_EQ(both["findings"], json::array());
 }
 
 // A partial sector at the end is left out and said, with its bytes.
