@@ -83,8 +83,9 @@ std::optional<std::string> hidden_code(const track_evidence &first, const track_
     for (const auto &[code, t] : first.pause) {
         counts[code] = t.frames();
     }
+    // Track 1's pause is the hidden track: a code read only there is its.
     const std::optional<std::string> leading = majority(counts);
-    return leading != vote.own ? leading : std::nullopt;
+    return leading != vote.own || vote.in_pause ? leading : std::nullopt;
 }
 
 hidden_track take_hidden(const laid_track &first, const std::optional<std::string> &code,

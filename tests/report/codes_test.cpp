@@ -1,4 +1,5 @@
 // What makes an ISRC or a catalog number one that can be right.
+#include "report/codes.h"
 #include "report/report.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,39 @@ TEST(Codes, CatalogNumberCheckDigit) {
     for (const auto &row : rows) {
         EXPECT_EQ(report::mcn_check_digit_holds(row.mcn), row.holds) << row.mcn;
         EXPECT_EQ(report::mcn_validity(row.mcn), row.validity) << row.mcn;
+    }
+}
+
+// Where a frame of a track from LBA 1000 (its pause from 850) to 3000 lies:
+// the first and last 40 frames are near its ends.
+TEST(Codes, WhereAFrameLies) {
+    const struct {
+        int64_t lba;
+        const char *where; // pause, near_start, clear, near_end
+    } rows[] = {
+        {849, "pause"},  {999, "pause"},  {1000, "near_start"}, {1039, "near_start"},
+        {1040, "clear"}, {2959, "clear"}, {2960, "near_end"},   {2999, "near_end"},
+    };
+    report::laid_track track;
+    track.number = 1;
+    track.begin = 850;
+    track.start = 1000;
+    track.end = 3000;
+    for (const auto &row : rows) {
+        report::code_collector codes;
+        codes.enter(1, row.lba < 1000 ? 0 : 1);
+        codes.add("GBAYE6900001", row.lba);
+        const report::track_evidence e = codes.place({track}).front();
+        const auto in = [&](const report::code_tallies &t) {
+            return t.empty() ? report::code_tally{} : t.begin()->second;
+        };
+        const report::code_tally body = in(e.body), pause = in(e.pause);
+        const std::string where = pause.frames() == 1    ? "pause"
+                                  : body.near_start == 1 ? "near_start"
+                                  : body.clear == 1      ? "clear"
+                                  : body.near_end == 1   ? "near_end"
+                                                         : "nowhere";
+        EXPECT_EQ(where, row.where) << row.lba;
     }
 }
 

@@ -42,6 +42,7 @@ track_evidence track(const std::string &described) {
 std::string verdict(const report::track_verdict &v) {
     std::string out = report::status_name(v.status);
     out += v.own ? " " + *v.own : "";
+    out += v.in_pause ? " in_pause" : "";
     for (const std::string &code : v.tied) {
         out += " " + code;
     }
@@ -88,6 +89,25 @@ TEST(Vote, EachTracksOwnCode) {
         {"codes in a pause",
          {"A 0 3 0", "pause A 2 pause B 1 pause X 1 B 0 3 0"},
          {"own A", "own B; pause A carried_over; pause B early; pause X conflicting"}},
+        {"the previous code near the start and clear of it conflicts",
+         {"A 0 10 0", "A 3 1 0 B 0 10 0"},
+         {"own A", "own B; A conflicting"}},
+        {"the next code near the end and clear of it conflicts",
+         {"A 0 5 0", "B 0 5 0 C 0 1 2", "C 0 5 0"},
+         {"own A", "own B; C conflicting", "own C"}},
+        {"near-start frames of the previous code do not count as clear",
+         {"A 0 5 0", "A 5 2 0 B 0 3 0"},
+         {"own A", "own B; A conflicting"}},
+        {"two short tracks: the next one's guess keeps its code out",
+         {"A 0 5 0", "B 2 0 0 C 0 0 3", "C 2 0 0"},
+         {"own A", "own B; C early", "own C"}},
+        {"a code only in its own pause", {"A 0 5 0", "pause B 2"}, {"own A", "own B in_pause"}},
+        {"only the previous code in its pause",
+         {"A 0 5 0", "pause A 3"},
+         {"own A", "unknown; pause A carried_over"}},
+        {"the next track's code in its pause conflicts",
+         {"A 0 5 0", "pause C 1 B 0 5 0", "C 0 5 0"},
+         {"own A", "own B; pause C conflicting", "own C"}},
     };
     for (const auto &row : rows) {
         std::vector<track_evidence> tracks;
@@ -99,6 +119,41 @@ TEST(Vote, EachTracksOwnCode) {
             verdicts.push_back(verdict(v));
         }
         EXPECT_EQ(verdicts, row.verdicts) << row.name;
+    }
+}
+
+// None or unknown from the disc's own density: the first track has its code
+// on so many frames of so many good ones; the others have none.
+TEST(Vote, NoneFromTheDisc) {
+    const struct {
+        const char *name;
+        std::vector<std::string> tracks;
+        std::string last; // the last track's verdict
+    } rows[] = {
+        {"a 100-frame run", {"A 0 20 0 good 2000", "run 100"}, "none"},
+        {"a 99-frame run", {"A 0 20 0 good 2000", "run 99"}, "unknown"},
+        {"a run as wide as the disc's widest gap",
+         {"A 0 20 0 good 3000 gap 150", "run 150"},
+         "unknown"},
+        {"a run one frame wider", {"A 0 20 0 good 3000 gap 150", "run 151"}, "none"},
+        // 100 - 30 frames of 10000: 0.007 a frame.
+        {"10 expected: one chance in 22000", {"A 0 100 0 good 10000", "good 1430"}, "unknown"},
+        {"14 expected", {"A 0 100 0 good 10000", "good 2000"}, "none"},
+        {"5 frames tell nothing of the density", {"A 0 5 0 good 500", "good 20000"}, "unknown"},
+        // An interlude's code in its pause says nothing of the density.
+        {"a code in a pause is no density",
+         {"A 0 100 0 good 10000", "pause B 2 good 5000", "good 2500"},
+         "none"},
+        {"no code on the disc: the 100-frame run alone",
+         {"run 100 good 5000", "run 99 good 9000"},
+         "unknown"},
+    };
+    for (const auto &row : rows) {
+        std::vector<track_evidence> tracks;
+        for (const std::string &described : row.tracks) {
+            tracks.push_back(track(described));
+        }
+        EXPECT_EQ(verdict(report::isrc_vote(tracks).back()), row.last) << row.name;
     }
 }
 
