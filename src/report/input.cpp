@@ -141,7 +141,9 @@ int hex_digit(char c) {
 
 // "%02x " twelve times: two lower-case hex digits and a blank each.
 bool raw_line(const char *text, size_t length, uint8_t q[SUBCHANNEL_Q_SIZE], bool prefix) {
-    if (length > 3 * SUBCHANNEL_Q_SIZE || (length < 3 * SUBCHANNEL_Q_SIZE && !prefix)) {
+    // An editor may have stripped the last blank.
+    const bool whole = length == 3 * SUBCHANNEL_Q_SIZE || length == 3 * SUBCHANNEL_Q_SIZE - 1;
+    if (length > 3 * SUBCHANNEL_Q_SIZE || (!whole && !prefix)) {
         return false;
     }
     for (size_t i = 0; i < length; ++i) {
@@ -471,8 +473,13 @@ std::string scan_reader::finish() {
 // prints will do, and only a whole one goes in.
 std::string scan_reader::take(const char *text, size_t length, bool cut) {
     const size_t kept = without_cr(text, length);
-    const parsed_line line = parse(text, kept, false);
     ++number_;
+    // Blank lines, and the notes users add (the drive, the date), say
+    // nothing of the disc.
+    if (kept == 0 || text[0] == '#') {
+        return "";
+    }
+    const parsed_line line = parse(text, kept, false);
     if (line.kind == line_kind::unknown && cut &&
         parse(text, kept, true).kind != line_kind::unknown) {
         return "";

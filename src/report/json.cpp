@@ -202,7 +202,8 @@ std::string json_report(const disc_report &r) {
     out["expect"] = r.expect ? expect_json(*r.expect) : json(nullptr);
     add_ids(out, r.ids);
     out["findings"] = findings_json(r.findings);
-    return out.dump(2) + "\n";
+    // A file name is bytes: what is no UTF-8 is replaced, never a failure.
+    return out.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 } // namespace report

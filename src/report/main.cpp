@@ -20,8 +20,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
+#include <sstream>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -79,13 +80,29 @@ class progress_line {
     std::chrono::steady_clock::time_point start_, last_;
 };
 
+// A file named on the command line, opened to be read; nullptr, with why,
+// where it cannot be: a folder, a file without read permission.
+FILE *open_input(const std::string &name, std::string &why) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(name, ignored)) {
+        why = name + ": cannot be opened: " + std::strerror(EISDIR);
+        return nullptr;
+    }
+    FILE *file = std::fopen(name.c_str(), "rb");
+    if (file == nullptr) {
+        why = name + ": cannot be opened: " + std::strerror(errno);
+    }
+    return file;
+}
+
 // Every file in order into the analysis, as one scan. "" or what is wrong.
 std::string read_scan(const std::vector<std::string> &files, report::scan_reader &reader) {
     for (const std::string &name : files) {
         const bool standard_input = name == "-";
-        FILE *file = standard_input ? stdin : std::fopen(name.c_str(), "rb");
+        std::string why;
+        FILE *file = standard_input ? stdin : open_input(name, why);
         if (file == nullptr) {
-            return name + ": cannot be opened";
+            return why;
         }
         const std::string error = reader.read(file, standard_input ? "(standard input)" : name);
         if (!standard_input) {
@@ -179,10 +196,23 @@ void add_expect_options(CLI::App &app, expect_options &expect) {
 
 // The master's CUE sheet --expect names; "" or what is wrong with it.
 std::string read_master(const std::string &name, report::master_sheet *sheet) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
-        return name + ": cannot be opened";
+    std::string why;
+    FILE *file = open_input(name, why);
+    if (file == nullptr) {
+        return why;
     }
+    std::string bytes;
+    char chunk[4096];
+    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+        bytes.append(chunk, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        return name + ": cannot be read: " + std::strerror(error);
+    }
+    std::istringstream in(bytes);
     return report::read_master_sheet(in, name, sheet);
 }
 
@@ -236,9 +266,10 @@ std::string report_dump(const std::string &name, report::dump_layout layout, int
                         report::disc_report &result) {
     const bool standard_input = name == "-";
     const std::string shown = standard_input ? "(standard input)" : name;
-    FILE *file = standard_input ? stdin : std::fopen(name.c_str(), "rb");
+    std::string why;
+    FILE *file = standard_input ? stdin : open_input(name, why);
     if (file == nullptr) {
-        return name + ": cannot be opened";
+        return why;
     }
 #ifdef _WIN32
     if (standard_input) {
@@ -287,9 +318,7 @@ std::string report_scan(const std::vector<std::string> &files, report::disc_repo
     return "";
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
+int run(int argc, char **argv) {
     // Every line of --help fits 80 columns; man qscan-report says the rest.
     CLI::App app{"Tells which ISRC each track of an audio CD carries, from qscan's output,\n"
                  "and whether the codes and the drive can be trusted.",
@@ -369,4 +398,18 @@ int main(int argc, char **argv) {
         report::expect_findings(result);
     }
     return write_output(result, asked);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // Nothing a disc or a file holds may end the program unsaid.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception &e) {
+        std::cerr << "qscan-report: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "qscan-report: an unknown error\n";
+    }
+    return EXIT_UNREADABLE;
 }
