@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -165,12 +166,19 @@ int scan_disc(device_handle handle, const scan_options *options, uint32_t first_
     uint32_t sector = first_sector;
     while (device_read_subchannel(handle, sector, raw) == 0) {
         scan_sector(options, sector, raw, &position);
-        if (sector == UINT32_MAX) {
-            break; // no sector number left to ask for
+        if (ferror(stdout) || sector == UINT32_MAX) {
+            break; // lines nobody gets, or no sector number left to ask for
         }
         ++sector;
     }
-    return 0;
+    // A scan whose lines were lost is no scan: said, and not 0.
+    int error = errno;
+    if (!ferror(stdout) && fflush(stdout) == 0) {
+        return 0;
+    }
+    error = errno != 0 ? errno : error;
+    fprintf(stderr, "qscan: write error: %s\n", strerror(error));
+    return SCAN_WRITE_ERROR;
 }
 
 int scan_main(int argc, char **argv) {

@@ -18,6 +18,7 @@ struct scan_options {
 };
 
 constexpr int SCAN_USAGE_ERROR = 1;
+constexpr int SCAN_WRITE_ERROR = 2; // standard output could not be written
 
 // 0 with the options and drive name filled in, or SCAN_USAGE_ERROR.
 int scan_parse_command_line(int argc, char **argv, scan_options *options);
@@ -33,8 +34,9 @@ constexpr timing SCAN_DISC_START = {1, 1, {0, 0, 0}, {0, 2, 0}};
 void scan_sector(const scan_options *options, uint32_t sector,
                  const uint8_t raw[DEVICE_RAW_BLOCK_SIZE], timing *position);
 
-// Scans from first_sector until the drive refuses a read or the sector number
-// would wrap. Always 0.
+// Scans from first_sector until the drive refuses a read, the sector number
+// would wrap or standard output fails. 0, or SCAN_WRITE_ERROR with a message
+// on standard error where the lines could not be written.
 int scan_disc(device_handle handle, const scan_options *options, uint32_t first_sector);
 
 // The whole program: parse, open, scan. Usage errors and open failures end the

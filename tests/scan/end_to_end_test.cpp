@@ -247,4 +247,33 @@ TEST(EndToEnd, DamagedDiscWithPauses) {
                                   "damaged");
 }
 
+// Lines that cannot be written are a failed scan, said on standard error;
+// a scan that has nothing to print has written all it had.
+TEST(EndToEnd, AWriteThatFails) {
+    const std::string sample = sample_disc_images("full", "").front();
+    discgen_description clean;
+    ASSERT_EQ(discgen_parse("track - length 0:02.00\n", &clean), "");
+    const std::string undamaged =
+        write_file("undamaged.sub", discgen_image(discgen_frames(clean), true, 1));
+    const struct {
+        const char *name, *options;
+        std::string image;
+        int status;
+        std::string err;
+    } rows[] = {
+        {"raw lines to a full disk", "-r", sample, 2,
+         "qscan: write error: No space left on device\n"},
+        {"ISRC lines to a full disk", "-i", sample, 2,
+         "qscan: write error: No space left on device\n"},
+        {"no damaged frame to print", "-e", undamaged, 0, ""},
+    };
+    for (const auto &row : rows) {
+        const process_result r =
+            run_process("/bin/sh", {"sh", "-c", "\"$0\" $1 X: > /dev/full", QSCAN_EXE, row.options},
+                        {{"CDSIM_X", row.image}});
+        EXPECT_EQ(r.exit_status, row.status) << row.name;
+        EXPECT_EQ(r.err, row.err) << row.name;
+    }
+}
+
 } // namespace
