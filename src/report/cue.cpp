@@ -16,6 +16,20 @@ std::string image_time(int64_t lba) {
     return text;
 }
 
+// The FILE type players expect of the image's name.
+const char *file_type(const std::string &name) {
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const auto &[end, type] :
+         {std::pair{".wav", "WAVE"}, {".mp3", "MP3"}, {".aif", "AIFF"}, {".aiff", "AIFF"}}) {
+        if (lower.size() > std::string(end).size() && lower.ends_with(end)) {
+            return type;
+        }
+    }
+    return "BINARY";
+}
+
 std::string flags(int control) {
     std::string out;
     for (const std::string &flag : control_flags(control)) {
@@ -60,7 +74,7 @@ std::string cue_sheet(const disc_report &r, const std::string &image_name) {
     if (r.mcn && r.mcn->value && mcn_usable(r.mcn->value->code) && !r.mcn->rival) {
         out += "CATALOG " + r.mcn->value->code + "\n";
     }
-    out += "FILE \"" + image_name + "\" BINARY\n";
+    out += "FILE \"" + image_name + "\" " + file_type(image_name) + "\n";
     char line[64];
     for (const track_report &t : r.tracks) {
         const int control = t.control.value_or(0);

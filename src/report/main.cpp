@@ -358,6 +358,11 @@ int run(int argc, char **argv) {
         app.exit(e);
         return EXIT_UNREADABLE;
     }
+    if (asked.svg_file == "-" && (asked.json || asked.cue)) {
+        std::cerr << "qscan-report: --svg - and --" << (asked.json ? "json" : "cue")
+                  << " both ask for standard output: send the picture to a file\n";
+        return EXIT_UNREADABLE;
+    }
     if (asked.cue_file.empty() || asked.cue_file.find_first_of("\"\r\n") != std::string::npos) {
         std::cerr << "qscan-report: --cue-file: a file name without quotes or line ends\n";
         return EXIT_UNREADABLE;
