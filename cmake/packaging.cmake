@@ -20,6 +20,9 @@ if(WIN32)
     install(TARGETS qscan-report RUNTIME DESTINATION .)
   endif()
   install(FILES LICENSE ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
+  if(QSCAN_REPORT)
+    install(FILES doc/qscan-report.schema.json DESTINATION .)
+  endif()
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(QSCAN_ZIP_NAME qscan-${PROJECT_VERSION}-win32)
   else()
@@ -77,6 +80,10 @@ list(TRANSFORM QSCAN_MAN_PAGES APPEND .gz OUTPUT_VARIABLE man_pages_gz)
 install(FILES ${man_pages_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md ${CMAKE_BINARY_DIR}/copyright ${CMAKE_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(QSCAN_REPORT)
+  # The JSON report's schema, where the report's manual page points.
+  install(FILES doc/qscan-report.schema.json DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
 # The Debian package, its dependencies worked out from the binaries.
 set(CPACK_PACKAGE_NAME qscan)

@@ -51,12 +51,16 @@ int64_t offset(int64_t lba) {
 
 // MusicBrainz counts the audio session: a data track after the last audio
 // track lies in a second session, and the audio session's lead-out is
-// where that track begins less the gap between the sessions.
+// where that track begins less the gap between the sessions. A data track
+// too close for that gap lies in the one session, and counts.
 void musicbrainz(const disc_toc &toc, disc_ids &out) {
-    const auto last_audio =
-        std::find_if(toc.tracks.rbegin(), toc.tracks.rend(), [](const toc_track &t) {
-            return t.audio;
-        }).base();
+    auto last_audio = std::find_if(toc.tracks.rbegin(), toc.tracks.rend(), [](const toc_track &t) {
+                          return t.audio;
+                      }).base();
+    if (last_audio != toc.tracks.end() && last_audio != toc.tracks.begin() &&
+        last_audio->lba - SESSION_GAP_FRAMES <= (last_audio - 1)->lba) {
+        last_audio = toc.tracks.end();
+    }
     const std::vector<toc_track> tracks(toc.tracks.begin(), last_audio);
     const int64_t leadout =
         last_audio == toc.tracks.end() ? toc.leadout : last_audio->lba - SESSION_GAP_FRAMES;

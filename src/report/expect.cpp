@@ -233,8 +233,7 @@ class comparison {
     };
 
     static expect_value as_value(const placement &p) {
-        return p.state == placement::placed ? expect_value(p.frames)
-                                            : expect_value(std::string("none"));
+        return p.state == placement::placed ? expect_value(p.frames) : expect_value();
     }
 
     // Every index the sheet or the disc has, where both can be placed: in a

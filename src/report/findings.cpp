@@ -40,7 +40,7 @@ void track_code_findings(disc_report &r, const track_report &t, bool any_own) {
         const bool tied = std::find(t.tied.begin(), t.tied.end(), c->code) != t.tied.end();
         // A code that cannot be right is reported as that, conflict or not.
         if (c->kind == code_kind::conflicting && c->validity == code_validity::valid && !tied) {
-            values v = with(where(*c), "in_pause", int64_t{in_pause});
+            values v = with(where(*c), "in_pause", in_pause);
             add(r, "conflicting_isrc", t.number,
                 with(v, "own", t.isrc ? t.isrc->code : std::string()));
         }
@@ -193,12 +193,8 @@ void drive_findings(disc_report &r, const std::optional<jitter> &jitter) {
              {"share_permille", static_cast<int64_t>(d.q_offset_share * 1000 + 0.5)}});
     }
     if (jitter) {
-        std::vector<std::string> offsets;
-        for (const int64_t o : jitter->offsets) {
-            offsets.push_back(std::to_string(o));
-        }
         add(r, "q_jitter", 0,
-            {{"offsets", offsets},
+            {{"offsets", std::vector<int64_t>(jitter->offsets.begin(), jitter->offsets.end())},
              {"first_sector", static_cast<int64_t>(jitter->first_sector)},
              {"last_sector", static_cast<int64_t>(jitter->last_sector)},
              {"switches", static_cast<int64_t>(jitter->switches)}});
@@ -244,6 +240,8 @@ void expect_findings(disc_report &r) {
                 v.emplace_back(name, *text);
             } else if (const auto *frames = std::get_if<int64_t>(value)) {
                 v.emplace_back(name, *frames);
+            } else {
+                v.emplace_back(name, std::string("none"));
             }
         }
         add(r, "expect_mismatch", m.track.value_or(0), std::move(v));

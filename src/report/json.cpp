@@ -8,6 +8,9 @@ namespace report {
 
 namespace {
 
+// Raised whenever a key changes meaning; the schema states this one.
+constexpr int JSON_FORMAT = 1;
+
 // Keys in the order the manual page lists them.
 using json = nlohmann::ordered_json;
 
@@ -143,6 +146,7 @@ std::string json_report(const disc_report &r) {
     json out;
     out["program"] = "qscan-report";
     out["version"] = QSCAN_VERSION;
+    out["format"] = JSON_FORMAT;
     out["source"] = r.from_raw ? "raw" : "code_lines";
     out["sectors"] = r.from_raw ? json(r.sectors) : json(nullptr);
     out["frames"] = r.from_raw ? json{{"good", r.frames.good},
@@ -187,7 +191,7 @@ std::string json_report(const disc_report &r) {
     if (r.from_raw) {
         json slips = json::array();
         for (const slip &s : r.drive.slips) {
-            slips.push_back({{"lba", s.sector}, {"offset", s.offset}});
+            slips.push_back({{"sector", s.sector}, {"offset", s.offset}});
         }
         out["drive"] = {{"q_offset", or_null(r.drive.q_offset)},
                         {"q_offset_share", r.drive.q_offset_share},

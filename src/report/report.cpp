@@ -154,6 +154,14 @@ std::vector<std::string> finding::list(const std::string &name) const {
     return value_of<std::vector<std::string>>(*this, name);
 }
 
+bool finding::flag(const std::string &name) const {
+    return value_of<bool>(*this, name);
+}
+
+std::vector<int64_t> finding::numbers(const std::string &name) const {
+    return value_of<std::vector<int64_t>>(*this, name);
+}
+
 std::string counted(uint64_t n, const char *one, const char *many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }

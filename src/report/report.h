@@ -149,7 +149,8 @@ struct drive_report {
 
 // A finding is data: its kind, its track and named values; the writers word
 // it.
-using finding_value = std::variant<int64_t, std::string, std::vector<std::string>>;
+using finding_value =
+    std::variant<int64_t, std::string, std::vector<std::string>, bool, std::vector<int64_t>>;
 
 struct finding {
     std::string kind;
@@ -160,6 +161,8 @@ struct finding {
     int64_t number(const std::string &name) const;
     std::string text(const std::string &name) const;
     std::vector<std::string> list(const std::string &name) const;
+    bool flag(const std::string &name) const;
+    std::vector<int64_t> numbers(const std::string &name) const;
 };
 
 struct frame_counts {

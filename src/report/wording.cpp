@@ -31,6 +31,14 @@ std::string joined(const std::vector<std::string> &items, bool isrcs) {
     return out;
 }
 
+std::vector<std::string> as_text(const std::vector<int64_t> &numbers) {
+    std::vector<std::string> out;
+    for (const int64_t n : numbers) {
+        out.push_back(std::to_string(n));
+    }
+    return out;
+}
+
 // "GB-AYE-69-00123 on 3 frames (LBA 10-20)"
 std::string code_at(const finding &f) {
     return grouped_isrc(f.text("code")) + " on " +
@@ -98,7 +106,7 @@ const std::map<std::string, wording> &wordings() {
     static const std::map<std::string, wording> words = {
         {"conflicting_isrc",
          [](const finding &f) {
-             return code_at(f) + (f.number("in_pause") != 0 ? " of its pause" : "") + " is " +
+             return code_at(f) + (f.flag("in_pause") ? " of its pause" : "") + " is " +
                     (f.text("own").empty() ? "no neighbour's code"
                                            : "not its own " + grouped_isrc(f.text("own"))) +
                     ": compare with the master's code list";
@@ -218,8 +226,9 @@ const std::map<std::string, wording> &wordings() {
          }},
         {"q_jitter",
          [](const finding &f) {
-             return "the drive's Q offset switches between " + joined(f.list("offsets"), false) +
-                    ", " + counted(static_cast<uint64_t>(f.number("switches")), "time", "times") +
+             return "the drive's Q offset switches between " +
+                    joined(as_text(f.numbers("offsets")), false) + ", " +
+                    counted(static_cast<uint64_t>(f.number("switches")), "time", "times") +
                     " from sector " + std::to_string(f.number("first_sector")) + " to " +
                     std::to_string(f.number("last_sector")) +
                     ": codes there are placed by their own frame numbers; try another drive";

@@ -44,6 +44,7 @@ TEST(Release, InstallTree) {
         files_under(prefix),
         (std::set<std::string>{"bin/qscan", "bin/qscan-report", "share/doc/qscan/README.md",
                                "share/doc/qscan/changelog.gz", "share/doc/qscan/copyright",
+                               "share/doc/qscan/qscan-report.schema.json",
                                "share/man/man1/qscan.1.gz", "share/man/man1/qscan-report.1.gz"}));
     EXPECT_NE(slurp(prefix / "share/doc/qscan/copyright").find("License: Expat\n Permission is"),
               std::string::npos);
@@ -75,7 +76,7 @@ TEST(Release, WindowsZip) {
     const std::string top = "qscan-" QSCAN_VERSION "-win32/";
     EXPECT_EQ(files_under(folder),
               (std::set<std::string>{top + "LICENSE", top + "README.txt", top + "qscan.exe",
-                                     top + "qscan-report.exe"}));
+                                     top + "qscan-report.exe", top + "qscan-report.schema.json"}));
     const std::string readme = slurp(folder / top / "README.txt");
     EXPECT_NE(readme.find("# qscan\r\n"), std::string::npos) << "Windows line ends";
     EXPECT_EQ(readme.find("\n\n"), std::string::npos) << "Windows line ends";

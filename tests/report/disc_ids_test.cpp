@@ -40,6 +40,12 @@ disc_toc enhanced() {
     return toc;
 }
 
+disc_toc data_close_after() {
+    disc_toc toc = audio_disc({0}, 3300);
+    toc.tracks.push_back({2, 1650, false});
+    return toc;
+}
+
 struct id_row {
     const char *name;
     disc_toc toc;
@@ -58,6 +64,9 @@ TEST(DiscIds, WorkedExamples) {
         // at 64 s, the lead-out at 94 s; digit sums 7 + 10 = 0x11, 94 - 34 =
         // 0x3c seconds, 2 tracks.
         {"hidden_track_before_track_1", audio_disc({2400, 4650}, 6900), "", "11003c02", ""},
+        // A data track 22 s after the audio's last start has no room for a
+        // session's lead-out and lead-in: it lies in the one session.
+        {"data_track_in_the_audio_session", data_close_after(), "", "", ""},
     };
     for (const id_row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -65,6 +74,8 @@ TEST(DiscIds, WorkedExamples) {
         if (*row.musicbrainz != '\0') {
             EXPECT_EQ(ids.musicbrainz, row.musicbrainz);
         }
+        // No table of contents the look-up lists starts before the disc.
+        EXPECT_EQ(ids.musicbrainz_toc.find('-'), std::string::npos) << ids.musicbrainz_toc;
         if (*row.freedb != '\0') {
             EXPECT_EQ(ids.freedb, row.freedb);
         }

@@ -158,7 +158,7 @@ std::vector<sheet_row> rows() {
          "",
          {{"    INDEX 02 00:10:00\n", ""}},
          1,
-         {diff(1, "index", "none", 750, 2)}},
+         {diff(1, "index", nullptr, 750, 2)}},
         {"a pause",
          "",
          {{"INDEX 00 00:37:00", "INDEX 00 00:36:00"}},

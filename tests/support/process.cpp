@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -24,8 +25,42 @@ std::string slurp(const std::string &path) {
 
 } // namespace
 
+namespace {
+
+process_result run_child(const std::string &program, const std::vector<std::string> &args,
+                         const std::map<std::string, std::string> &env, double timeout_seconds);
+
+// Every report qscan-report writes as JSON, kept for the schema's test.
+void keep_json(const std::vector<std::string> &args, const process_result &r) {
+#ifdef QSCAN_JSON_SAMPLES
+    static int kept = 0;
+    const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
+    if (!json || args.empty() || !args.front().ends_with("qscan-report") ||
+        (r.exit_status != 0 && r.exit_status != 1)) {
+        return;
+    }
+    const std::string path = std::string(QSCAN_JSON_SAMPLES) + "/" + std::to_string(getpid()) +
+                             "-" + std::to_string(++kept) + ".json";
+    std::ofstream(path, std::ios::binary) << r.out;
+#else
+    (void)args;
+    (void)r;
+#endif
+}
+
+} // namespace
+
 process_result run_process(const std::string &program, const std::vector<std::string> &args,
                            const std::map<std::string, std::string> &env, double timeout_seconds) {
+    process_result r = run_child(program, args, env, timeout_seconds);
+    keep_json(args, r);
+    return r;
+}
+
+namespace {
+
+process_result run_child(const std::string &program, const std::vector<std::string> &args,
+                         const std::map<std::string, std::string> &env, double timeout_seconds) {
     char out_path[] = "/tmp/qscan-out-XXXXXX";
     char err_path[] = "/tmp/qscan-err-XXXXXX";
     const int out_fd = mkstemp(out_path);
@@ -90,6 +125,8 @@ process_result run_process(const std::string &program, const std::vector<std::st
     }
     return result;
 }
+
+} // namespace
 
 process_result run_qscan(const std::vector<std::string> &options, const std::string &image) {
     std::vector<std::string> args = {QSCAN_EXE};
