@@ -325,6 +325,23 @@ track GBAYE6900006 length 0:20.00
          {"TRACK 13 AUDIO"}},
         // A track lasts 4 s at the least: 299 damaged frames hold none, 300
         // may hold track 4.
+        // Ten damaged frames where a pause would lie may hide it; nine may not.
+        {"ten damaged frames before a track without a pause",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack GBAYE6900002 length 0:20.00\n"
+         "at 1490-1499 crc_error\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {"unreadable_pause@2"},
+         {{"/findings/0/values/first_lba", 1490}, {"/findings/0/values/last_lba", 1499}},
+         {},
+         {}},
+        {"nine damaged frames before a track without a pause",
+         "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack GBAYE6900002 length 0:20.00\n"
+         "at 1491-1499 crc_error\n",
+         {"1 own GBAYE6900001", "2 own GBAYE6900002"},
+         {},
+         {},
+         {},
+         {}},
         {"a skipped number beside 299 damaged frames",
          "isrc_every 100\ntrack GBAYE6900001 length 0:30.00\ntrack GBAYE6900002 length 0:30.00\n"
          "track GBAYE6900003 length 0:30.00\ntrack GBAYE6900005 length 0:30.00 number 5\n"
