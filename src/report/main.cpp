@@ -95,6 +95,20 @@ FILE *open_input(const std::string &name, std::string &why) {
     return file;
 }
 
+// Bytes that no text qscan writes holds, in any encoding, in the file's
+// first block: a sub-channel dump named as if it were qscan's output.
+bool looks_binary(FILE *file) {
+    unsigned char head[4096];
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    std::rewind(file);
+    const bool bom = (got >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) ||
+                                   (head[0] == 0xFE && head[1] == 0xFF))) ||
+                     (got >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF);
+    return !bom && std::any_of(head, head + got, [](unsigned char c) {
+        return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
+    });
+}
+
 // Every file in order into the analysis, as one scan. "" or what is wrong.
 std::string read_scan(const std::vector<std::string> &files, report::scan_reader &reader) {
     for (const std::string &name : files) {
@@ -103,6 +117,12 @@ std::string read_scan(const std::vector<std::string> &files, report::scan_reader
         FILE *file = standard_input ? stdin : open_input(name, why);
         if (file == nullptr) {
             return why;
+        }
+        if (!standard_input && looks_binary(file)) {
+            std::fclose(file);
+            return name + ": looks like a sub-channel dump, not qscan's output: a deinterleaved "
+                          "dump is read when its name ends in .sub, a raw interleaved one with "
+                          "--raw-pw";
         }
         const std::string error = reader.read(file, standard_input ? "(standard input)" : name);
         if (!standard_input) {
@@ -292,6 +312,14 @@ std::string report_dump(const std::string &name, report::dump_layout layout, int
         return shown + ": not one whole sector of 96 bytes: nothing to report on";
     }
     result = analysis.finish();
+    // A .sub file given as raw P-W reads as noise: say which it is.
+    report::disc_report other;
+    if (layout == report::dump_layout::interleaved && !result.drive.usable_q && !standard_input &&
+        report_dump(name, report::dump_layout::deinterleaved, first_lba, other).empty() &&
+        other.drive.usable_q) {
+        return shown + ": looks deinterleaved (each channel's 12 bytes in turn, as .sub files "
+                       "hold it), not raw interleaved P-W: leave out --raw-pw, and name it .sub";
+    }
     if (read.stray_bytes > 0) {
         result.findings.push_back({"truncated_input",
                                    0,

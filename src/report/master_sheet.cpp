@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <iterator>
 #include <sstream>
 
@@ -35,6 +36,17 @@ std::string upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
+}
+
+// A sheet's bytes as a message may show them: control bytes escaped.
+std::string escaped(const std::string &text) {
+    std::string out;
+    for (const unsigned char c : text) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02x", c);
+        out += c < 0x20 || c == 0x7f ? std::string(hex) : std::string(1, static_cast<char>(c));
+    }
+    return out;
 }
 
 bool all_digits(const std::string &text) {
@@ -87,8 +99,13 @@ class sheet_reader {
         if (keyword == "TRACK") {
             return track(words);
         }
+        const bool of_a_track = keyword == "ISRC" || keyword == "FLAGS" || keyword == "INDEX" ||
+                                keyword == "PREGAP" || keyword == "POSTGAP";
+        if (!of_a_track) {
+            return "no CUE keyword: " + escaped(words[0]);
+        }
         if (out_.tracks.empty()) {
-            return keyword + " before any TRACK";
+            return escaped(words[0]) + " before any TRACK";
         }
         expected_track &t = out_.tracks.back();
         if (keyword == "ISRC") {
@@ -105,7 +122,7 @@ class sheet_reader {
             (keyword == "PREGAP" ? t.pregap : t.postgap) = time;
             return time ? "" : keyword + " takes a time mm:ss:ff";
         }
-        return "no CUE keyword: " + words[0];
+        return "";
     }
 
     std::string finish() {
