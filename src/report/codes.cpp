@@ -110,7 +110,8 @@ void catalog_counts::add(const std::string &code, int64_t lba) {
 isrc_stretches::runs *isrc_stretches::enter(int track, int index) {
     if (track != track_) {
         track_ = track;
-        broken();
+        run_ = 0;
+        after_isrc_ = false;
     }
     // A pause says nothing of the track's code, and breaks no run of it.
     return index >= 1 && track >= 1 && track <= 99 ? &tracks_[track] : nullptr;
@@ -119,6 +120,7 @@ isrc_stretches::runs *isrc_stretches::enter(int track, int index) {
 void isrc_stretches::good(int track, int index) {
     if (runs *t = enter(track, index)) {
         ++t->good;
+        ++since_isrc_;
         t->longest = std::max(t->longest, ++run_);
     }
 }
@@ -127,9 +129,9 @@ void isrc_stretches::isrc(int track, int index) {
     if (runs *t = enter(track, index)) {
         ++t->good;
         if (after_isrc_) {
-            t->widest_gap = std::max(t->widest_gap, run_);
+            t->widest_gap = std::max(t->widest_gap, since_isrc_);
         }
-        run_ = 0;
+        run_ = since_isrc_ = 0;
         after_isrc_ = true;
     }
 }

@@ -53,13 +53,14 @@ struct catalog_counts {
     void add(const std::string &code, int64_t lba);
 };
 
-// Each track's good frames from index 01 on, and the runs among them
-// without an ISRC frame: the longest, and the widest between two ISRC frames.
+// Each track's good frames from index 01 on, the longest run among them
+// without an ISRC frame, and the widest stretch between two ISRC frames,
+// damaged frames included: damage hides no gap.
 class isrc_stretches {
   public:
     void good(int track, int index); // a good frame that is no ISRC frame
     void isrc(int track, int index);
-    void broken() { run_ = 0, after_isrc_ = false; }
+    void broken() { run_ = 0, ++since_isrc_; }
 
     // Into a track's evidence.
     void fill(int track, track_evidence &e) const;
@@ -72,8 +73,8 @@ class isrc_stretches {
     runs *enter(int track, int index);
 
     int track_ = 0;
-    uint32_t run_ = 0;
-    bool after_isrc_ = false; // the run began at an ISRC frame
+    uint32_t run_ = 0, since_isrc_ = 0;
+    bool after_isrc_ = false; // since_isrc_ counts from an ISRC frame of this track
     std::map<int, runs> tracks_;
 };
 

@@ -35,13 +35,24 @@ void line_evidence::add(bool catalog, const timing &position, const std::string 
     } else if (!t.pause || lba < *t.pause) {
         t.pause = lba;
     }
-    t.last_line = std::max(t.last_line, lba);
+    // Lines close together show the frames between them were read; a wider
+    // gap may be damage, which lines do not tell.
+    const int64_t step = t.last_line ? lba - *t.last_line : 0;
+    if (step > 0 && step <= static_cast<int64_t>(ISRC_STRETCH_FRAMES)) {
+        t.covered += static_cast<uint64_t>(step);
+        t.run += step;
+    } else if (step != 0) {
+        t.run = 0;
+    }
+    t.longest_run = std::max(t.longest_run, t.run);
+    t.last_line = std::max(t.last_line.value_or(lba), lba);
     if (catalog) {
         catalogs.add(code, lba);
         return;
     }
     isrcs.enter(position.track, position.index);
     isrcs.add(code, lba);
+    t.run = 0;
     if (t.last) {
         t.widest = std::max(t.widest, lba - *t.last - 1);
     }
@@ -88,7 +99,7 @@ std::vector<laid_track> line_evidence::layout() const {
     }
     if (!all.empty()) {
         const auto found = tracks_.find(all.back().number);
-        all.back().end = std::max(found->second.last_line, all.back().begin) + 1;
+        all.back().end = std::max(found->second.last_line.value_or(0), all.back().begin) + 1;
     }
     return all;
 }
@@ -96,19 +107,14 @@ std::vector<laid_track> line_evidence::layout() const {
 void line_evidence::fill(const laid_track &t, track_evidence &e) const {
     // Catalog lines alone may come from a scan that never looked for ISRCs
     // (qscan -c): their absence tells nothing.
-    if (isrcs.distinct() == 0 || t.end <= t.start) {
-        return;
-    }
-    e.good = static_cast<uint64_t>(t.end - t.start);
     const auto found = tracks_.find(t.number);
-    if (found == tracks_.end() || !found->second.first) {
-        e.clean_run = static_cast<uint32_t>(e.good);
+    if (isrcs.distinct() == 0 || found == tracks_.end()) {
         return;
     }
     const track_lines &lines = found->second;
-    e.widest_gap = static_cast<uint32_t>(lines.widest);
-    e.clean_run = static_cast<uint32_t>(
-        std::max({lines.widest, *lines.first - t.start, t.end - *lines.last - 1, int64_t{0}}));
+    e.good = lines.covered;
+    e.clean_run = static_cast<uint32_t>(lines.longest_run);
+    e.widest_gap = lines.first ? static_cast<uint32_t>(lines.widest) : 0;
 }
 
 } // namespace report

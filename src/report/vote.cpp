@@ -49,14 +49,15 @@ code_kind body_kind(const std::string &code, const code_tally &t,
     return code_kind::conflicting;
 }
 
-// A track with no code in its body: the code of its pause, but for the one
-// that lies before it.
+// A track with no code in its body: the code of its pause, but for the
+// neighbours' own, carried over or sent early.
 std::optional<std::string> pause_vote(const code_tallies &pause,
                                       const std::optional<std::string> &previous,
+                                      const std::optional<std::string> &next,
                                       std::vector<std::string> *tied) {
     std::map<std::string, uint32_t> counts;
     for (const auto &[code, t] : pause) {
-        if (code != previous) {
+        if (code != previous && code != next) {
             counts[code] = t.frames();
         }
     }
@@ -96,7 +97,7 @@ std::vector<track_verdict> own_codes(const std::vector<track_evidence> &tracks,
             v.own = boundary_vote(tracks[i].body, previous, at(guess, i, 1), &v.tied);
         }
         if (!v.own && v.tied.empty()) {
-            v.own = pause_vote(tracks[i].pause, previous, &v.tied);
+            v.own = pause_vote(tracks[i].pause, previous, at(guess, i, 1), &v.tied);
             v.in_pause = v.own.has_value();
         }
         v.status = v.own            ? isrc_status::own
@@ -119,9 +120,9 @@ void label_codes(track_verdict &v, const track_evidence &track,
         if (code == v.own && v.in_pause) {
             continue;
         }
-        v.pause_kinds[code] = code == v.own      ? code_kind::early
-                              : code == previous ? code_kind::carried_over
-                                                 : code_kind::conflicting;
+        v.pause_kinds[code] = code == v.own || code == next ? code_kind::early
+                              : code == previous            ? code_kind::carried_over
+                                                            : code_kind::conflicting;
     }
 }
 

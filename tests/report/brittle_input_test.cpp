@@ -1,6 +1,7 @@
 // Input as users hand it over: paths that are no readable file, lines that
 // people and editors add or change, and bytes no JSON string can hold. None
 // may end qscan-report unsaid.
+#include "discgen.h"
 #include "report/report_runs.h"
 #include "support/images.h"
 
@@ -97,6 +98,48 @@ TEST(BrittleInput, BytesNoJsonStringHolds) {
     const nlohmann::json j = nlohmann::json::parse(r.out);
     EXPECT_EQ(j["expect"]["match"], true);
     EXPECT_NE(j["expect"]["file"].get<std::string>().find("\xef\xbf\xbd"), std::string::npos);
+}
+
+// What went wrong, said so that the user can mend it.
+TEST(BrittleInput, MessagesThatSayWhatWentWrong) {
+    const std::string sub = scan_described("dump", "track - length 0:02.00\n", {"-r"});
+    discgen_description d;
+    ASSERT_EQ(discgen_parse("isrc_every 100\ntrack GBAYE6900001 length 0:04.00\n", &d), "");
+    const std::vector<uint8_t> image = discgen_image(discgen_frames(d), true, 1);
+    const std::string deinterleaved = write_file("dump.sub", image),
+                      misnamed = write_file("dump.bin", image);
+    auto sheet = [](const char *name, const std::string &text) { return text_file(name, text); };
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        std::string message;
+    } rows[] = {
+        {"a dump not named .sub",
+         {misnamed},
+         misnamed + ": looks like a sub-channel dump, not qscan's output: a deinterleaved dump "
+                    "is read when its name ends in .sub, a raw interleaved one with --raw-pw"},
+        {"a deinterleaved dump given as raw P-W",
+         {"--raw-pw", deinterleaved},
+         deinterleaved + ": looks deinterleaved (each channel's 12 bytes in turn, as .sub files "
+                         "hold it), not raw interleaved P-W: leave out --raw-pw, and name it .sub"},
+        {"a control byte in a keyword",
+         {"--expect",
+          sheet("control.cue", "FILE \"a\" WAVE\n  TRACK 01 AUDIO\n    FL\x1b"
+                               "AGS DCP\n"),
+          sub},
+         scratch_path("control.cue") + ":3: no CUE keyword: FL\\x1bAGS"},
+        {"a mistyped keyword before the first TRACK",
+         {"--expect", sheet("typo.cue", "CATALOGG 0724384960650\n"), sub},
+         scratch_path("typo.cue") + ":1: no CUE keyword: CATALOGG"},
+        {"a track's keyword before the first TRACK, as written",
+         {"--expect", sheet("early.cue", "isrc GBAYE6900001\n"), sub},
+         scratch_path("early.cue") + ":1: isrc before any TRACK"},
+    };
+    for (const auto &row : rows) {
+        const process_result r = run_report(row.args);
+        EXPECT_EQ(r.exit_status, 2) << row.name;
+        EXPECT_EQ(r.err, "qscan-report: " + row.message + "\n") << row.name;
+    }
 }
 
 } // namespace

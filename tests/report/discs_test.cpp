@@ -378,10 +378,12 @@ track GBAYE6900012 length 0:20.00
 at 1501-1503 isrc GBAYE6900001
 at 3076-3078 isrc GBAYE6900003
 )",
-         {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003", "4 none", "5 own GBAYE6900005",
-          "6 none", "7 own GBAYE6900007", "8 unknown", "9 own GBAYE6900009", "10 unknown",
-          "11 unknown", "12 own GBAYE6900012"},
-         {"missing_isrc@4", "missing_isrc@6", "layout_incomplete@disc"},
+         // ISRC lines alone show nothing of a codeless track being read:
+         // damage may have hidden a code there.
+         {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003", "4 unknown",
+          "5 own GBAYE6900005", "6 unknown", "7 own GBAYE6900007", "8 unknown",
+          "9 own GBAYE6900009", "10 unknown", "11 unknown", "12 own GBAYE6900012"},
+         {"layout_incomplete@disc"},
          {},
          {"MCN       no catalog line: scan with -c or -r to look for one"},
          {},

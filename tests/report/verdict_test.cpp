@@ -87,6 +87,14 @@ TEST(Verdict, ACodelessTrackAtEachDamageLevel) {
          damaged,
          {"missing_isrc@2"},
          {{"/isrc_density/clean_run_needed", 500}}},
+        // Damage cuts the gaps between codes 1000 apart: they are measured
+        // whole, and 10 s without a code tell nothing.
+        {"codes 1 in 1000 at 1 % damage: 10 s without a code tell nothing",
+         "isrc_every 1000\ndamage 0.01\nseed 5\ntrack GBAYE6900001 length 2:00.01\n"
+         "track - length 0:10.00\ntrack GBAYE6900003 length 2:00.00\n",
+         {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003"},
+         {},
+         {{"/isrc_density/widest_gap", 999}}},
         {"a 60-frame codeless interlude after a 3 s pause",
          "isrc_every 100\ntrack GBAYE6900001 length 1:00.00\n"
          "track - pregap 0:03.00 length 0:00.60\ntrack GBAYE6900003 length 1:00.00\n",
@@ -168,7 +176,8 @@ TEST(Verdict, ADriveThatPassesOnNoCodeFrame) {
         {"a disc without codes tells the same",
          "track - length 2:00.00\n",
          {"1 none"},
-         {"no_code_frames@disc"}},
+         {"no_code_frames@disc"},
+         {{"/tracks/0/expected_isrc_frames", nullptr}}},
         {"a minute exactly is too short to tell", "track - length 1:00.00\n", {"1 none"}, {}},
         {"a minute and a frame", "track - length 1:00.01\n", {"1 none"}, {"no_code_frames@disc"}},
         {"a catalog number alone is a code frame",
@@ -207,6 +216,15 @@ TEST(Verdict, CodeLinesOnly) {
          {"1 own GBAYE6900001", "2 own GBAYE6900002", "3 none", "4 none"},
          {"missing_isrc@3", "missing_isrc@4", "layout_incomplete@disc"},
          {{"/findings/2/values/last_track", 4}},
+         "-c -i"},
+        // No line at all for a minute: catalog lines show it was not read.
+        {"catalog lines around a track damage hides",
+         "mcn 0724384960650\nmcn_every 50\nisrc_every 100\ntrack GBAYE6900001 length 1:00.00\n"
+         "track GBAYE6900002 length 1:00.00\ntrack GBAYE6900003 length 1:00.00\n"
+         "at 4500-9010 crc_error\n",
+         {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003"},
+         {"layout_incomplete@disc"},
+         {},
          "-c -i"},
         {"catalog lines at 20 % damage",
          "damage 0.2\nseed 5\n" + disc,

@@ -105,9 +105,15 @@ TEST(Vote, EachTracksOwnCode) {
         {"only the previous code in its pause",
          {"A 0 5 0", "pause A 3"},
          {"own A", "unknown; pause A carried_over"}},
-        {"the next track's code in its pause conflicts",
+        {"the next track's code in its pause is sent early",
          {"A 0 5 0", "pause C 1 B 0 5 0", "C 0 5 0"},
-         {"own A", "own B; pause C conflicting", "own C"}},
+         {"own A", "own B; pause C early", "own C"}},
+        {"an interlude's pause with only the next track's code",
+         {"A 0 5 0", "pause C 2", "C 0 5 0"},
+         {"own A", "unknown; pause C early", "own C"}},
+        {"a code in a pause neither neighbour has",
+         {"A 0 5 0", "pause X 1 B 0 5 0", "C 0 5 0"},
+         {"own A", "own B; pause X conflicting", "own C"}},
     };
     for (const auto &row : rows) {
         std::vector<track_evidence> tracks;
