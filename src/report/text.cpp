@@ -9,7 +9,7 @@ namespace report {
 namespace {
 
 constexpr size_t WIDTH = 80;
-constexpr size_t NOTES_COLUMN = 61; // where the table's last column begins
+constexpr size_t NOTES_INDENT = 7; // a track's notes, on the line below its row
 
 std::string percent(double share, int decimals) {
     char text[32];
@@ -178,11 +178,110 @@ std::string ids_lines(const ids_report &ids) {
     return out;
 }
 
+// Where a track begins, counted from LBA 0 as CUE sheets and rippers count.
+std::string from_lba_0(int64_t lba) {
+    return lba < 0 ? "-" + duration(static_cast<uint64_t>(-lba))
+                   : duration(static_cast<uint64_t>(lba));
+}
+
+// A track's length to the next one's start, or to the lead-out.
+std::string track_length(const disc_report &r, size_t i) {
+    const track_report &t = r.tracks[i];
+    const std::optional<int64_t> end =
+        i + 1 < r.tracks.size()
+            ? r.tracks[i + 1].index01_lba
+            : (r.from_raw ? std::optional<int64_t>(r.ids.leadout) : std::nullopt);
+    return t.index01_lba && end && *end > *t.index01_lba
+               ? duration(static_cast<uint64_t>(*end - *t.index01_lba))
+               : "-";
+}
+
+// A row a track, its notes on a line of their own below it.
+std::string track_table(const disc_report &r) {
+    if (r.tracks.empty()) {
+        return r.from_raw ? "\nNo track layout: no position frame could be read.\n"
+                          : "\nNo ISRC or catalog line names a track.\n";
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "\n%5s  %-8s  %-8s  %6s  %-15s  %6s  %7s\n", "Track", "Start",
+                  "Length", "LBA", "ISRC", "Frames", "Damaged");
+    std::string out = line;
+    for (size_t i = 0; i < r.tracks.size(); ++i) {
+        const track_report &t = r.tracks[i];
+        const std::string isrc = t.isrc ? shown_isrc(*t.isrc) : status_name(t.status);
+        const std::string start = t.index01_lba ? from_lba_0(*t.index01_lba) : "-";
+        const std::string lba = t.index01_lba ? std::to_string(*t.index01_lba) : "-";
+        const std::string damaged = t.damaged ? std::to_string(*t.damaged) : "-";
+        std::snprintf(line, sizeof line, "%5d  %-8s  %-8s  %6s  %-15s  %6u  %7s\n", t.number,
+                      start.c_str(), track_length(r, i).c_str(), lba.c_str(), isrc.c_str(),
+                      t.isrc ? t.isrc->frames : 0, damaged.c_str());
+        out += line;
+        const std::string notes = track_notes(t);
+        if (!notes.empty()) {
+            out +=
+                std::string(NOTES_INDENT, ' ') + wrapped(notes, NOTES_INDENT, NOTES_INDENT) + "\n";
+        }
+    }
+    const bool ranges = std::any_of(r.tracks.begin(), r.tracks.end(), [](const auto &t) {
+        return std::any_of(t.indexes.begin(), t.indexes.end(),
+                           [](const index_mark &m) { return m.latest.has_value(); });
+    });
+    if (ranges) {
+        out += wrapped("An index \"within\" a range was not pinned by the frames read; a CUE "
+                       "sheet takes the first LBA of the range.",
+                       0, 0) +
+               "\n";
+    }
+    return out;
+}
+
+// A code that drives and discs send as a matter of course: a neighbour's
+// valid code at a boundary, or the track's own in its pause.
+bool routine(const track_report &t, const code_seen &c) {
+    return c.validity == code_validity::valid && !tied(t, c) &&
+           (c.kind == code_kind::carried_over || c.kind == code_kind::early);
+}
+
+// Every code that is not a track's own and needs a look, with where it
+// lies; the routine ones counted in a line.
+std::string other_codes(const disc_report &r) {
+    std::string codes;
+    uint64_t routine_codes = 0, routine_frames = 0;
+    for (const track_report &t : r.tracks) {
+        for (const bool pause : {true, false}) {
+            for (const code_seen &c : pause ? t.pause_isrcs : t.other_isrcs) {
+                if (routine(t, c)) {
+                    ++routine_codes;
+                    routine_frames += c.frames;
+                    continue;
+                }
+                const std::string text =
+                    "track " + std::to_string(t.number) + ": " + shown_isrc(c) + " on " +
+                    counted(c.frames, "frame", "frames") + (pause ? " of its pause" : "") +
+                    ", LBA " + std::to_string(c.first_lba) +
+                    (c.last_lba != c.first_lba ? "-" + std::to_string(c.last_lba) : "") + ": " +
+                    (tied(t, c) ? "tied, so no code is its own" : whose(c.kind, pause)) +
+                    validity_note(c.validity);
+                codes += "  " + wrapped(text, 2, 4) + "\n";
+            }
+        }
+    }
+    if (routine_codes > 0) {
+        codes += "  " +
+                 wrapped(counted(routine_codes, "code", "codes") + " on " +
+                             counted(routine_frames, "frame", "frames") +
+                             " carried over or sent early at track boundaries and in pauses, "
+                             "as drives and discs do (listed in the JSON)",
+                         2, 4) +
+                 "\n";
+    }
+    return codes.empty() ? "" : "\nOther codes\n" + codes;
+}
+
 } // namespace
 
 std::string text_report(const disc_report &r) {
     std::string out = std::string("qscan-report ") + QSCAN_VERSION + "\n";
-    char line[256];
     if (r.from_raw) {
         const uint64_t damaged = r.frames.crc_error + r.frames.data_error;
         out += "Disc      " + counted(r.sectors, "sector", "sectors") + " read, " +
@@ -259,60 +358,7 @@ std::string text_report(const disc_report &r) {
 
     out += ids_lines(r.ids);
 
-    out += "\n";
-    if (r.tracks.empty()) {
-        out += r.from_raw ? "No track layout: no position frame could be read.\n"
-                          : "No ISRC or catalog line names a track.\n";
-    } else {
-        std::snprintf(line, sizeof line, "%5s  %-9s %8s  %-15s  %6s  %7s  %s\n", "Track", "Start",
-                      "LBA", "ISRC", "Frames", "Damaged", "Notes");
-        out += line;
-        for (const track_report &t : r.tracks) {
-            const std::string isrc = t.isrc ? shown_isrc(*t.isrc) : status_name(t.status);
-            const std::string start = t.index01_lba ? disc_time(*t.index01_lba) : "-";
-            const std::string lba = t.index01_lba ? std::to_string(*t.index01_lba) : "-";
-            const std::string damaged = t.damaged ? std::to_string(*t.damaged) : "-";
-            std::snprintf(line, sizeof line, "%5d  %-9s %8s  %-15s  %6u  %7s", t.number,
-                          start.c_str(), lba.c_str(), isrc.c_str(), t.isrc ? t.isrc->frames : 0,
-                          damaged.c_str());
-            const std::string notes = track_notes(t);
-            out += line;
-            if (!notes.empty()) {
-                out += "  " + wrapped(notes, NOTES_COLUMN, NOTES_COLUMN);
-            }
-            out += "\n";
-        }
-        const bool ranges = std::any_of(r.tracks.begin(), r.tracks.end(), [](const auto &t) {
-            return std::any_of(t.indexes.begin(), t.indexes.end(),
-                               [](const index_mark &m) { return m.latest.has_value(); });
-        });
-        if (ranges) {
-            out += wrapped("An index \"within\" a range was not pinned by the frames read; "
-                           "a CUE sheet takes the first LBA of the range.",
-                           0, 0) +
-                   "\n";
-        }
-    }
-
-    // Every code that is not a track's own, with where it lies.
-    std::string codes;
-    for (const track_report &t : r.tracks) {
-        for (const bool pause : {true, false}) {
-            for (const code_seen &c : pause ? t.pause_isrcs : t.other_isrcs) {
-                const std::string text =
-                    "track " + std::to_string(t.number) + ": " + shown_isrc(c) + " on " +
-                    counted(c.frames, "frame", "frames") + (pause ? " of its pause" : "") +
-                    ", LBA " + std::to_string(c.first_lba) +
-                    (c.last_lba != c.first_lba ? "-" + std::to_string(c.last_lba) : "") + ": " +
-                    (tied(t, c) ? "tied, so no code is its own" : whose(c.kind, pause)) +
-                    validity_note(c.validity);
-                codes += "  " + wrapped(text, 2, 4) + "\n";
-            }
-        }
-    }
-    if (!codes.empty()) {
-        out += "\nOther codes\n" + codes;
-    }
+    out += track_table(r) + other_codes(r);
 
     if (r.expect) {
         out += expect_section(*r.expect);

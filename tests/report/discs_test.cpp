@@ -6,7 +6,9 @@
 #include "support/process.h"
 
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 namespace {
 
@@ -151,7 +153,7 @@ track GBAYE6900006 length 0:20.00
           "6 own GBAYE6900006"},
          {"ambiguous_isrc@2", "missing_isrc@5", "duplicate_isrc@disc"},
          {{"/findings/0/values/codes", {"GBAYE6900002", "GBAYE6900003"}}},
-         {"    2  00:22.00      1500  ambiguous             0        0  2 other codes",
+         {"    2  00:20.00  00:20.00    1500  ambiguous             0        0\n       2 other codes",
           "track 2: GB-AYE-69-00003 on 7 frames, LBA 1600-2800: tied, so no code is its\n    own"},
          {"  TRACK 02 AUDIO\n    INDEX 01 00:20:00\n",
           "    ISRC GBAYE6900001\n    INDEX 01 00:40:00"}},
@@ -181,7 +183,7 @@ track GBAYE6900006 length 0:20.00
          {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003"},
          {"unreadable_track@2", "damage@disc"},
          {{"/tracks/1/readable", false}, {"/findings/0/values/last_lba", 1799}},
-         {"    2  -                -  unknown               0      300  could not be read"},
+         {"    2  -         -              -  unknown               0      300\n       could not be read"},
          {"exit 2: track 2 could not be read"}},
         {"damage where a pause begins",
          "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\n"
@@ -199,7 +201,8 @@ track GBAYE6900006 length 0:20.00
          {"13 own GBAYE6900013", "14 own GBAYE6900014", "15 own GBAYE6900015"},
          {},
          {{"/ids/musicbrainz_toc", "13 15 4950 150 1800 3450"}, {"/tracks/0/index01_lba", 0}},
-         {"   13  00:02.00         0  GB-AYE-69-00013", "&tracks=15&toc=13+15+4950+150+1800+3450"},
+         {"   13  00:00.00  00:22.00       0  GB-AYE-69-00013",
+          "&tracks=15&toc=13+15+4950+150+1800+3450"},
          {"  TRACK 13 AUDIO\n    ISRC GBAYE6900013\n    INDEX 01 00:00:00\n"}},
         {"a number the disc skips: 1, 2, 3, 5",
          "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack GBAYE6900002 length 0:20.00\n"
@@ -428,6 +431,15 @@ TEST(Report, TheHardDiscs) {
                 << row.name << " " << pointer;
         }
         const std::string text = run({output}).out;
+        // 80 columns, but for a URL that stands alone on its line.
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            const size_t url = line.find("https://");
+            EXPECT_TRUE(line.size() <= 80 ||
+                        (url != std::string::npos && line.find_first_not_of(' ') == url &&
+                         line.find(' ', url) == std::string::npos))
+                << row.name << ": " << line.size() << " columns: " << line;
+        }
         for (const std::string &line : row.text) {
             EXPECT_NE(text.find(line), std::string::npos) << row.name << ": " << line << "\n"
                                                           << text;

@@ -364,11 +364,14 @@ IDs       MusicBrainz Vh4bZLQxB3zNVzo4dJp5U2NDhBY-, freedb 15009104
           AccurateRip f/e/a/dBAR-004-00006aef-0001a6c2-15009104.bin
           https://musicbrainz.org/cdtoc/attach?id=Vh4bZLQxB3zNVzo4dJp5U2NDhBY-&tracks=4&toc=1+4+11025+150+3300+6000+7650
 
-Track  Start          LBA  ISRC             Frames  Damaged  Notes
-    1  00:02.00         0  GB-AYE-69-00123      29       10
-    2  00:44.00      3150  GB-AYE-69-00124      26        5  pause 00:02.00
-    3  01:20.00      5850  none                  0        3  pause 00:01.00
-    4  01:42.00      7500  US-RC1-76-07839      32        9  pause 00:02.00
+Track  Start     Length       LBA  ISRC             Frames  Damaged
+    1  00:00.00  00:42.00       0  GB-AYE-69-00123      29       10
+    2  00:42.00  00:36.00    3150  GB-AYE-69-00124      26        5
+       pause 00:02.00
+    3  01:18.00  00:22.00    5850  none                  0        3
+       pause 00:01.00
+    4  01:40.00  00:45.00    7500  US-RC1-76-07839      32        9
+       pause 00:02.00
 
 Findings
   track 3: no ISRC, while other tracks carry one: check the master's code list
