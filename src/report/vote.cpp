@@ -14,13 +14,21 @@ void code_tally::add(int64_t lba, uint32_t code_tally::*where) {
 
 namespace {
 
-// Frames clear of both ends, where no neighbour's code bleeds in.
-std::optional<std::string> clear_vote(const code_tallies &body, std::vector<std::string> *tied) {
+// The code on the most frames, each code's frames counted by count.
+template <typename Count>
+std::optional<std::string> vote(const code_tallies &tallies, Count count,
+                                std::vector<std::string> *tied) {
     std::map<std::string, uint32_t> counts;
-    for (const auto &[code, t] : body) {
-        counts[code] = t.clear;
+    for (const auto &[code, t] : tallies) {
+        counts[code] = count(code, t);
     }
     return majority(counts, tied);
+}
+
+// Frames clear of both ends, where no neighbour's code bleeds in.
+std::optional<std::string> clear_vote(const code_tallies &body, std::vector<std::string> *tied) {
+    return vote(
+        body, [](const std::string &, const code_tally &t) { return t.clear; }, tied);
 }
 
 // A track short of clear frames: its boundary frames count, but for a
@@ -29,12 +37,13 @@ std::optional<std::string> boundary_vote(const code_tallies &body,
                                          const std::optional<std::string> &previous,
                                          const std::optional<std::string> &next,
                                          std::vector<std::string> *tied) {
-    std::map<std::string, uint32_t> counts;
-    for (const auto &[code, t] : body) {
-        counts[code] =
-            t.clear + (code == previous ? 0 : t.near_start) + (code == next ? 0 : t.near_end);
-    }
-    return majority(counts, tied);
+    return vote(
+        body,
+        [&](const std::string &code, const code_tally &t) {
+            return t.clear + (code == previous ? 0 : t.near_start) +
+                   (code == next ? 0 : t.near_end);
+        },
+        tied);
 }
 
 code_kind body_kind(const std::string &code, const code_tally &t,
@@ -55,13 +64,12 @@ std::optional<std::string> pause_vote(const code_tallies &pause,
                                       const std::optional<std::string> &previous,
                                       const std::optional<std::string> &next,
                                       std::vector<std::string> *tied) {
-    std::map<std::string, uint32_t> counts;
-    for (const auto &[code, t] : pause) {
-        if (code != previous && code != next) {
-            counts[code] = t.frames();
-        }
-    }
-    return majority(counts, tied);
+    return vote(
+        pause,
+        [&](const std::string &code, const code_tally &t) {
+            return code != previous && code != next ? t.frames() : 0;
+        },
+        tied);
 }
 
 // Each track's own code, or its tie, with the status these give.
