@@ -226,14 +226,15 @@ TEST(Verdict, CodeLinesOnly) {
          {"layout_incomplete@disc"},
          {},
          "-c -i"},
-        // Two catalog lines a minute apart show nothing of what lies between.
+        // Catalog lines at a track's ends, a minute apart, show nothing of
+        // what lies between: only the steps between close lines were read.
         {"catalog lines at both ends of a track damage hides",
          "mcn 0724384960650\nmcn_every 50\nisrc_every 100\ntrack GBAYE6900001 length 1:00.00\n"
          "track GBAYE6900002 length 1:00.00\ntrack GBAYE6900003 length 1:00.00\n"
-         "at 4500-4524 crc_error\nat 4526-8974 crc_error\n",
+         "at 4500 crc_error\nat 4600-8900 crc_error\n",
          {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003"},
          {"layout_incomplete@disc"},
-         {{"/tracks/1/good_frames", 0}},
+         {{"/tracks/1/good_frames", 125}},
          "-c -i"},
         {"catalog lines at 20 % damage",
          "damage 0.2\nseed 5\n" + disc,
