@@ -153,7 +153,8 @@ track GBAYE6900006 length 0:20.00
           "6 own GBAYE6900006"},
          {"ambiguous_isrc@2", "missing_isrc@5", "duplicate_isrc@disc"},
          {{"/findings/0/values/codes", {"GBAYE6900002", "GBAYE6900003"}}},
-         {"    2  00:20.00  00:20.00    1500  ambiguous             0        0\n       2 other codes",
+         {"    2  00:20.00  00:20.00    1500  ambiguous             0        0\n       2 other "
+          "codes",
           "track 2: GB-AYE-69-00003 on 7 frames, LBA 1600-2800: tied, so no code is its\n    own"},
          {"  TRACK 02 AUDIO\n    INDEX 01 00:20:00\n",
           "    ISRC GBAYE6900001\n    INDEX 01 00:40:00"}},
@@ -183,7 +184,8 @@ track GBAYE6900006 length 0:20.00
          {"1 own GBAYE6900001", "2 unknown", "3 own GBAYE6900003"},
          {"unreadable_track@2", "damage@disc"},
          {{"/tracks/1/readable", false}, {"/findings/0/values/last_lba", 1799}},
-         {"    2  -         -              -  unknown               0      300\n       could not be read"},
+         {"    2  -         -              -  unknown               0      300\n       could not "
+          "be read"},
          {"exit 2: track 2 could not be read"}},
         {"damage where a pause begins",
          "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\n"
