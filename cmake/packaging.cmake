@@ -78,7 +78,9 @@ endforeach()
 add_custom_target(compressed_docs ALL DEPENDS ${gzipped})
 list(TRANSFORM QSCAN_MAN_PAGES APPEND .gz OUTPUT_VARIABLE man_pages_gz)
 install(FILES ${man_pages_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md ${CMAKE_BINARY_DIR}/copyright ${CMAKE_BINARY_DIR}/changelog.gz
+# A user's README, not the developers'.
+install(FILES doc/README.user.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
+install(FILES ${CMAKE_BINARY_DIR}/copyright ${CMAKE_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 if(QSCAN_REPORT)
   # The JSON report's schema, where the report's manual page points.

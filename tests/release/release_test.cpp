@@ -48,6 +48,11 @@ TEST(Release, InstallTree) {
                                "share/man/man1/qscan.1.gz", "share/man/man1/qscan-report.1.gz"}));
     EXPECT_NE(slurp(prefix / "share/doc/qscan/copyright").find("License: Expat\n Permission is"),
               std::string::npos);
+    // A user's README: how to scan a drive, no build folder, no missing image.
+    const std::string readme = slurp(prefix / "share/doc/qscan/README.md");
+    EXPECT_NE(readme.find("CDSIM_D=/dev/sr0 qscan -r D:"), std::string::npos);
+    EXPECT_EQ(readme.find("build/"), std::string::npos);
+    EXPECT_EQ(readme.find(".png"), std::string::npos);
     const process_result page =
         run_process("/bin/gzip", {"gzip", "-dc", (prefix / "share/man/man1/qscan.1.gz").string()});
     EXPECT_NE(page.out.find("\"qscan " QSCAN_VERSION "\""), std::string::npos);
