@@ -79,12 +79,8 @@ std::vector<track_report> report_tracks(const std::vector<laid_track> &tracks,
 }
 
 std::optional<std::string> hidden_code(const track_evidence &first, const track_verdict &vote) {
-    std::map<std::string, uint32_t> counts;
-    for (const auto &[code, t] : first.pause) {
-        counts[code] = t.frames();
-    }
     // Track 1's pause is the hidden track: a code read only there is its.
-    const std::optional<std::string> leading = majority(counts);
+    const std::optional<std::string> leading = most_frames(first.pause);
     return leading != vote.own || vote.in_pause ? leading : std::nullopt;
 }
 

@@ -114,7 +114,7 @@ void line_evidence::fill(const laid_track &t, track_evidence &e) const {
     const track_lines &lines = found->second;
     e.good = lines.covered;
     e.clean_run = static_cast<uint32_t>(lines.longest_run);
-    e.widest_gap = lines.first ? static_cast<uint32_t>(lines.widest) : 0;
+    e.widest_gap = static_cast<uint32_t>(lines.widest);
 }
 
 } // namespace report

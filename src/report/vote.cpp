@@ -154,6 +154,11 @@ std::vector<track_verdict> isrc_vote(const std::vector<track_evidence> &tracks,
     return out;
 }
 
+std::optional<std::string> most_frames(const code_tallies &tallies) {
+    return vote(
+        tallies, [](const std::string &, const code_tally &t) { return t.frames(); }, nullptr);
+}
+
 catalog_verdict catalog_vote(const std::map<std::string, uint32_t> &frames) {
     std::map<std::string, uint32_t> valid;
     for (const auto &[code, n] : frames) {

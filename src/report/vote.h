@@ -79,6 +79,9 @@ struct catalog_verdict {
     std::optional<std::string> rival; // a second valid number on more than a few frames
 };
 
+// The code on the most frames of tallies, all counted; none on a tie.
+std::optional<std::string> most_frames(const code_tallies &tallies);
+
 // The catalog number: the majority among valid GTIN-13s, or among all codes
 // when none is valid.
 catalog_verdict catalog_vote(const std::map<std::string, uint32_t> &frames);

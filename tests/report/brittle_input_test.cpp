@@ -28,37 +28,6 @@ std::string read_text(const std::string &path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-TEST(BrittleInput, APathThatIsNoReadableFile) {
-    const std::string folder = scratch_path("a folder");
-    std::filesystem::create_directories(folder);
-    const std::string missing = scratch_path("missing.txt");
-    const struct {
-        const char *name;
-        std::vector<std::string> args;
-        std::string message;
-    } rows[] = {
-        {"a folder as the scan", {folder}, folder + ": cannot be opened: Is a directory"},
-        {"a folder as the sheet",
-         {"--expect", folder, raw_scan()},
-         folder + ": cannot be opened: Is a directory"},
-        {"a missing scan", {missing}, missing + ": cannot be opened: No such file or directory"},
-        {"a missing sheet",
-         {"--expect", missing, raw_scan()},
-         missing + ": cannot be opened: No such file or directory"},
-        {"a missing dump",
-         {scratch_path("missing.sub")},
-         scratch_path("missing.sub") + ": cannot be opened: No such file or directory"},
-        {"a folder as the dump",
-         {"--raw-pw", folder},
-         folder + ": cannot be opened: Is a directory"},
-    };
-    for (const auto &row : rows) {
-        const process_result r = run_report(row.args);
-        EXPECT_EQ(r.exit_status, 2) << row.name << ": " << r.err;
-        EXPECT_EQ(r.err, "qscan-report: " + row.message + "\n") << row.name;
-    }
-}
-
 // Each edit of a scan's text leaves its report as it was.
 TEST(BrittleInput, LinesPeopleAndEditorsAdd) {
     const std::string scan = read_text(raw_scan());
@@ -100,8 +69,12 @@ TEST(BrittleInput, BytesNoJsonStringHolds) {
     EXPECT_NE(j["expect"]["file"].get<std::string>().find("\xef\xbf\xbd"), std::string::npos);
 }
 
-// What went wrong, said so that the user can mend it.
-TEST(BrittleInput, MessagesThatSayWhatWentWrong) {
+// A path that is no readable file, a file of the wrong kind, a sheet's
+// typo: refused, saying what went wrong so that the user can mend it.
+TEST(BrittleInput, RefusedSayingWhatWentWrong) {
+    const std::string folder = scratch_path("a folder");
+    std::filesystem::create_directories(folder);
+    const std::string missing = scratch_path("missing.txt");
     const std::string sub = scan_described("dump", "track - length 0:02.00\n", {"-r"});
     discgen_description d;
     ASSERT_EQ(discgen_parse("isrc_every 100\ntrack GBAYE6900001 length 0:04.00\n", &d), "");
@@ -114,6 +87,20 @@ TEST(BrittleInput, MessagesThatSayWhatWentWrong) {
         std::vector<std::string> args;
         std::string message;
     } rows[] = {
+        {"a folder as the scan", {folder}, folder + ": cannot be opened: Is a directory"},
+        {"a folder as the sheet",
+         {"--expect", folder, raw_scan()},
+         folder + ": cannot be opened: Is a directory"},
+        {"a missing scan", {missing}, missing + ": cannot be opened: No such file or directory"},
+        {"a missing sheet",
+         {"--expect", missing, raw_scan()},
+         missing + ": cannot be opened: No such file or directory"},
+        {"a missing dump",
+         {scratch_path("missing.sub")},
+         scratch_path("missing.sub") + ": cannot be opened: No such file or directory"},
+        {"a folder as the dump",
+         {"--raw-pw", folder},
+         folder + ": cannot be opened: Is a directory"},
         {"a dump not named .sub",
          {misnamed},
          misnamed + ": looks like a sub-channel dump, not qscan's output: a deinterleaved dump "
