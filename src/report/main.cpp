@@ -96,8 +96,12 @@ FILE *open_input(const std::string &name, std::string &why) {
 }
 
 // Bytes that no text qscan writes holds, in any encoding, in the file's
-// first block: a sub-channel dump named as if it were qscan's output.
+// first block: a sub-channel dump named as if it were qscan's output. A pipe
+// (a FIFO, <(...)) cannot go back to its start: it is not looked into.
 bool looks_binary(FILE *file) {
+    if (std::fseek(file, 0, SEEK_SET) != 0) {
+        return false;
+    }
     unsigned char head[4096];
     const size_t got = std::fread(head, 1, sizeof head, file);
     std::rewind(file);

@@ -17,6 +17,14 @@ std::string percent(double share, int decimals) {
     return text;
 }
 
+// Between words that must stay on one line ("0.24% damaged").
+constexpr char KEEP = '\x01';
+
+std::string kept(std::string words) {
+    std::replace(words.begin(), words.end(), ' ', KEEP);
+    return words;
+}
+
 // Words of text in lines of at most WIDTH columns, the first starting at
 // column first, the rest indented by indent.
 std::string wrapped(const std::string &text, size_t first, size_t indent) {
@@ -38,6 +46,7 @@ std::string wrapped(const std::string &text, size_t first, size_t indent) {
         column += word.size();
         start = false;
     }
+    std::replace(out.begin(), out.end(), KEEP, ' ');
     return out;
 }
 
@@ -288,10 +297,11 @@ std::string text_report(const disc_report &r) {
                duration(r.sectors) + " of disc time\n";
         out += "Frames    " +
                wrapped(std::to_string(r.frames.good) + " good, " +
-                           counted(r.frames.crc_error, "CRC error", "CRC errors") + ", " +
-                           counted(r.frames.data_error, "data error", "data errors") + ", " +
-                           counted(r.frames.unknown_mode, "unknown mode", "unknown modes") + ": " +
-                           percent(static_cast<double>(damaged) / r.sectors, 2) + " damaged",
+                           kept(counted(r.frames.crc_error, "CRC error", "CRC errors")) + ", " +
+                           kept(counted(r.frames.data_error, "data error", "data errors")) + ", " +
+                           kept(counted(r.frames.unknown_mode, "unknown mode", "unknown modes")) +
+                           ": " +
+                           kept(percent(static_cast<double>(damaged) / r.sectors, 2) + " damaged"),
                        10, 10) +
                "\n";
     } else {
@@ -348,8 +358,9 @@ std::string text_report(const disc_report &r) {
                    wrapped("a track before track " +
                                std::to_string(r.tracks.empty() ? 1 : r.tracks.front().number) +
                                ", LBA " + std::to_string(r.hidden->lba) + " on " +
-                               counted(r.hidden->sectors, "sector", "sectors") + ", " +
-                               (c ? shown_isrc(*c) + " on " + counted(c->frames, "frame", "frames")
+                               kept(counted(r.hidden->sectors, "sector", "sectors")) + ", " +
+                               (c ? shown_isrc(*c) + " on " +
+                                        kept(counted(c->frames, "frame", "frames"))
                                   : std::string("no ISRC")),
                            10, 10) +
                    "\n";

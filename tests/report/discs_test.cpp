@@ -277,7 +277,8 @@ track GBAYE6900006 length 0:20.00
              "isrc_frames": 23})")},
           {"/tracks/0/pause_isrcs", json::array()},
           {"/tracks/0/other_isrcs/0/kind", "carried_over"}},
-         {"Hidden    a track before track 1, LBA 0 on 2250 sectors, GB-AYE-69-00099 on 23"},
+         {"Hidden    a track before track 1, LBA 0 on 2250 sectors, GB-AYE-69-00099 on\n          "
+          "23 frames"},
          {"    INDEX 00 00:00:00\n    INDEX 01 00:30:00\n"}},
         {"a data track",
          "isrc_every 100\ntrack GBAYE6900001 length 0:20.00\ntrack - length 0:20.00 control 15\n"
@@ -441,6 +442,10 @@ TEST(Report, TheHardDiscs) {
                         (url != std::string::npos && line.find_first_not_of(' ') == url &&
                          line.find(' ', url) == std::string::npos))
                 << row.name << ": " << line.size() << " columns: " << line;
+            // Nor a word of the header wrapped alone onto its own line.
+            EXPECT_FALSE(line.rfind("          ", 0) == 0 && url == std::string::npos &&
+                         line.find(' ', 10) == std::string::npos)
+                << row.name << ": " << line;
         }
         for (const std::string &line : row.text) {
             EXPECT_NE(text.find(line), std::string::npos) << row.name << ": " << line << "\n"

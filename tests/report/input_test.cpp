@@ -173,6 +173,17 @@ TEST(Input, EncodingsAndAScanCutShort) {
     }
 }
 
+// A pipe named on the command line cannot go back to its start: the report
+// reads it from its first byte, as it reads a file.
+TEST(Input, ANamedPipeIsReadWhole) {
+    const std::string file = text_file("piped.txt", scanned({"-r"}));
+    const process_result from_file = report_sh(R"("$0" --json "$1")", file);
+    const process_result from_fifo = report_sh(
+        R"(f="$1.fifo"; rm -f "$f"; mkfifo "$f" && { cat "$1" > "$f" & "$0" --json "$f"; })", file);
+    EXPECT_EQ(from_fifo.err, "");
+    EXPECT_EQ(from_fifo.out, from_file.out);
+}
+
 TEST(Input, AReportThatCannotBeWrittenIsAnError) {
     const std::string file = text_file("written.txt", scanned({"-r"}));
     const struct {

@@ -405,7 +405,7 @@ TEST(Report, APictureOfTheDisc) {
             const std::string number = std::to_string(int(t["number"]));
             const std::string code =
                 t["isrc"].is_null() ? "no ISRC" : report::grouped_isrc(t["isrc"]);
-            labels += number + " " + code + "\n";
+            labels += number + "\n" + code + "\n";
             bands +=
                 "Track " + number + ": " + code +
                 (t["isrc"].is_null() ? ""
