@@ -276,4 +276,18 @@ TEST(EndToEnd, AWriteThatFails) {
     }
 }
 
+// Standard error carries only the open failure, on a terminal too: a scan
+// is watched through qscan-report's status line instead.
+TEST(EndToEnd, NothingOnATerminalsStandardError) {
+    const std::string sample = sample_disc_images("terminal", "").front();
+    const std::string kept = scratch_path("terminal.txt");
+    const process_result r = run_process(
+        "/usr/bin/script",
+        {"script", "-qec", "CDSIM_X='" + sample + "' '" QSCAN_EXE "' -r X: > '" + kept + "'",
+         "/dev/null"});
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_text(kept), run_qscan({"-r", "X:"}, sample).out);
+}
+
 } // namespace
