@@ -23,11 +23,6 @@ const std::string &raw_scan() {
     return path;
 }
 
-std::string read_text(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Each edit of a scan's text leaves its report as it was.
 TEST(BrittleInput, LinesPeopleAndEditorsAdd) {
     const std::string scan = read_text(raw_scan());

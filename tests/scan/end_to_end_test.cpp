@@ -186,13 +186,6 @@ TEST(EndToEnd, RunningRelativeTimeCountsUpInAPause) {
                                                         " 2.00 00:00.72 00:40.14\n");
 }
 
-std::string read_text(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Whole discs from descriptions: what qscan prints must be what the
 // generator, which knows every frame it wrote, says a scan prints.
 void expect_scan_matches_generator(const std::string &description_text, const std::string &name) {

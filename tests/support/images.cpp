@@ -49,6 +49,11 @@ std::string write_file(const std::string &name, const std::vector<uint8_t> &byte
     return path;
 }
 
+std::string read_text(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 std::vector<std::string> sample_disc_images(const std::string &name, const std::string &extra) {
     std::ifstream sample(QSCAN_SAMPLES "/sample.disc");
     std::stringstream text;

@@ -165,6 +165,8 @@ TEST_F(WindowsExecutable, ManifestAsksForNoElevation) {
     EXPECT_EQ(text.find("requireAdministrator"), std::string::npos);
     EXPECT_EQ(text.find("highestAvailable"), std::string::npos);
     EXPECT_NE(text.find("version=\"" QSCAN_VERSION ".0\""), std::string::npos) << text;
+    // A drive or program path in any script, through the "A" calls.
+    EXPECT_NE(text.find(">UTF-8</activeCodePage>"), std::string::npos) << text;
 }
 
 TEST_F(WindowsExecutable, VersionResourceCarriesTheProjectVersion) {

@@ -9,6 +9,7 @@
 #include "support/process.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -209,6 +210,47 @@ TEST_P(UnderWine, TheReportReadsTheExecutablesOutput) {
         wine_run, {wine_run, windows_report, "--json", "Z:" + crlf}, {{"HOME", wine_prefix}});
     EXPECT_EQ(without_carriage_returns(under_wine.out), from_native.out) << under_wine.err;
     EXPECT_EQ(under_wine.exit_status, from_native.exit_status);
+}
+
+// File names in any script reach qscan-report.exe whole, through the UTF-8
+// code page its manifest asks for: the scan, the master's sheet, the picture
+// and the CUE sheet's FILE, and the name in a message.
+TEST_P(UnderWine, FileNamesInAnyScript) {
+    const std::string image = sample_disc_images("wine-names", "").front();
+    const std::string scan = run_native({"-r", "X:"}, image).out;
+    const std::string windows_report =
+        (std::filesystem::path(windows_exe).parent_path() / "qscan-report.exe").string();
+    for (const std::string name : {"диск", "光盘"}) {
+        const std::string text =
+            write_file(name + ".txt", std::vector<uint8_t>(scan.begin(), scan.end()));
+        const std::string cue = run_process(QSCAN_REPORT_EXE, {QSCAN_REPORT_EXE, "--cue",
+                                                               "--cue-file", name + ".wav", text})
+                                    .out;
+        ASSERT_NE(cue.find("FILE \"" + name + ".wav\" WAVE"), std::string::npos) << cue;
+        const std::string sheet =
+            write_file(name + "-мастер.cue", std::vector<uint8_t>(cue.begin(), cue.end()));
+        const std::string svg = scratch_path(name + "-рисунок.svg");
+        std::filesystem::remove(svg);
+        // Wine names Unix files in the locale's encoding, as a desktop's is.
+        auto under_wine = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), {wine_run, windows_report});
+            return run_process(wine_run, args, {{"HOME", wine_prefix}, {"LC_ALL", "C.UTF-8"}});
+        };
+        const process_result report =
+            under_wine({"--json", "--expect", "Z:" + sheet, "--svg", "Z:" + svg, "Z:" + text});
+        EXPECT_EQ(report.err, "") << name;
+        ASSERT_NE(report.out, "") << name;
+        EXPECT_EQ(nlohmann::json::parse(report.out)["expect"]["match"], true) << name;
+        EXPECT_EQ(read_text(svg).rfind("<?xml", 0), 0u) << name;
+        EXPECT_EQ(without_carriage_returns(
+                      under_wine({"--cue", "--cue-file", name + ".wav", "Z:" + text}).out),
+                  cue)
+            << name;
+        const process_result missing = under_wine({"Z:" + text + ".gone"});
+        EXPECT_NE(missing.err.find(name + ".txt.gone: cannot be opened"), std::string::npos)
+            << missing.err;
+        EXPECT_EQ(missing.exit_status, 2) << name;
+    }
 }
 
 // The Windows qscan-report.exe reads a dump in binary: a .sub and raw P-W
