@@ -287,104 +287,114 @@ std::string other_codes(const disc_report &r) {
     return codes.empty() ? "" : "\nOther codes\n" + codes;
 }
 
-} // namespace
-
-std::string text_report(const disc_report &r) {
-    std::string out = std::string("qscan-report ") + QSCAN_VERSION + "\n";
-    if (r.from_raw) {
-        const uint64_t damaged = r.frames.crc_error + r.frames.data_error;
-        out += "Disc      " + counted(r.sectors, "sector", "sectors") + " read, " +
-               duration(r.sectors) + " of disc time\n";
-        out += "Frames    " +
-               wrapped(std::to_string(r.frames.good) + " good, " +
-                           kept(counted(r.frames.crc_error, "CRC error", "CRC errors")) + ", " +
-                           kept(counted(r.frames.data_error, "data error", "data errors")) + ", " +
-                           kept(counted(r.frames.unknown_mode, "unknown mode", "unknown modes")) +
-                           ": " +
-                           kept(percent(static_cast<double>(damaged) / r.sectors, 2) + " damaged"),
-                       10, 10) +
-               "\n";
-    } else {
-        out += wrapped("From ISRC and catalog lines only: damage counts, track starts, the "
+// What was read: sectors, and the frames good and damaged.
+std::string read_lines(const disc_report &r) {
+    if (!r.from_raw) {
+        return wrapped("From ISRC and catalog lines only: damage counts, track starts, the "
                        "drive check and any track after the last one a line names need the "
                        "raw lines of qscan -r.",
                        0, 0) +
                "\n";
     }
-    if (r.mcn) {
-        const std::optional<code_seen> &v = r.mcn->value;
-        std::string text = v ? v->code + " on " + counted(v->frames, "frame", "frames") + ", " +
-                                   mcn_verdict(*r.mcn)
-                             : std::string(mcn_verdict(*r.mcn));
-        for (const code_seen &other : r.mcn->others) {
-            text += "; also " + other.code + " on " + counted(other.frames, "frame", "frames");
-        }
-        out += "MCN       " + wrapped(text, 10, 10) + "\n";
-    } else {
+    const uint64_t damaged = r.frames.crc_error + r.frames.data_error;
+    return "Disc      " + counted(r.sectors, "sector", "sectors") + " read, " +
+           duration(r.sectors) + " of disc time\n" + "Frames    " +
+           wrapped(std::to_string(r.frames.good) + " good, " +
+                       kept(counted(r.frames.crc_error, "CRC error", "CRC errors")) + ", " +
+                       kept(counted(r.frames.data_error, "data error", "data errors")) + ", " +
+                       kept(counted(r.frames.unknown_mode, "unknown mode", "unknown modes")) +
+                       ": " +
+                       kept(percent(static_cast<double>(damaged) / r.sectors, 2) + " damaged"),
+                   10, 10) +
+           "\n";
+}
+
+std::string mcn_line(const disc_report &r) {
+    if (!r.mcn) {
         // Without raw lines, no catalog line may mean qscan was not asked.
-        out += r.from_raw
+        return r.from_raw
                    ? "MCN       none\n"
                    : "MCN       " +
                          wrapped("no catalog line: scan with -c or -r to look for one", 10, 10) +
                          "\n";
     }
-    if (r.from_raw) {
-        const drive_report &d = r.drive;
-        std::string text;
-        if (!d.usable_q) {
-            text = "no usable Q through raw P-W: try another drive, or one on another interface";
-        } else if (d.q_offset) {
-            text = "Q offset " + std::to_string(*d.q_offset) + " on " +
-                   percent(d.q_offset_share, 1) + " of " +
-                   counted(d.position_frames, "position frame", "position frames") + ", " +
-                   (d.slip_count == 0 ? std::string("no slips")
-                                      : counted(d.slip_count, "slip", "slips"));
-        }
-        if (d.not_bcd > 0) {
-            text += "; " + counted(d.not_bcd, "position frame", "position frames") +
-                    " whose CRC holds but not their BCD, counted as damaged";
-        }
-        out += "Drive     " + wrapped(text, 10, 10) + "\n";
-        if (r.leadout_lba) {
-            out += "Lead-out  LBA " + std::to_string(*r.leadout_lba) + " (" +
-                   disc_time(*r.leadout_lba) + ")\n";
-        }
-        if (r.lead_in) {
-            out += "Lead-in   " + wrapped(lead_in_text(*r.lead_in), 10, 10) + "\n";
-        }
-        if (r.hidden) {
-            const std::optional<code_seen> &c = r.hidden->isrc;
-            out += "Hidden    " +
-                   wrapped("a track before track " +
-                               std::to_string(r.tracks.empty() ? 1 : r.tracks.front().number) +
-                               ", LBA " + std::to_string(r.hidden->lba) + " on " +
-                               kept(counted(r.hidden->sectors, "sector", "sectors")) + ", " +
-                               (c ? shown_isrc(*c) + " on " +
-                                        kept(counted(c->frames, "frame", "frames"))
-                                  : std::string("no ISRC")),
-                           10, 10) +
-                   "\n";
-        }
+    const std::optional<code_seen> &v = r.mcn->value;
+    std::string text =
+        v ? v->code + " on " + counted(v->frames, "frame", "frames") + ", " + mcn_verdict(*r.mcn)
+          : std::string(mcn_verdict(*r.mcn));
+    for (const code_seen &other : r.mcn->others) {
+        text += "; also " + other.code + " on " + counted(other.frames, "frame", "frames");
     }
+    return "MCN       " + wrapped(text, 10, 10) + "\n";
+}
 
-    out += ids_lines(r.ids);
+std::string drive_line(const drive_report &d) {
+    std::string text;
+    if (!d.usable_q) {
+        text = "no usable Q through raw P-W: try another drive, or one on another interface";
+    } else if (d.q_offset) {
+        text =
+            "Q offset " + std::to_string(*d.q_offset) + " on " + percent(d.q_offset_share, 1) +
+            " of " + counted(d.position_frames, "position frame", "position frames") + ", " +
+            (d.slip_count == 0 ? std::string("no slips") : counted(d.slip_count, "slip", "slips"));
+    }
+    if (d.not_bcd > 0) {
+        text += "; " + counted(d.not_bcd, "position frame", "position frames") +
+                " whose CRC holds but not their BCD, counted as damaged";
+    }
+    return "Drive     " + wrapped(text, 10, 10) + "\n";
+}
 
-    out += track_table(r) + other_codes(r);
+// The disc's ends and edges: its lead-out, its lead-in and a hidden track.
+std::string edge_lines(const disc_report &r) {
+    std::string out;
+    if (r.leadout_lba) {
+        out += "Lead-out  LBA " + std::to_string(*r.leadout_lba) + " (" +
+               disc_time(*r.leadout_lba) + ")\n";
+    }
+    if (r.lead_in) {
+        out += "Lead-in   " + wrapped(lead_in_text(*r.lead_in), 10, 10) + "\n";
+    }
+    if (r.hidden) {
+        const std::optional<code_seen> &c = r.hidden->isrc;
+        out +=
+            "Hidden    " +
+            wrapped("a track before track " +
+                        std::to_string(r.tracks.empty() ? 1 : r.tracks.front().number) + ", LBA " +
+                        std::to_string(r.hidden->lba) + " on " +
+                        kept(counted(r.hidden->sectors, "sector", "sectors")) + ", " +
+                        (c ? shown_isrc(*c) + " on " + kept(counted(c->frames, "frame", "frames"))
+                           : std::string("no ISRC")),
+                    10, 10) +
+            "\n";
+    }
+    return out;
+}
 
+std::string findings_section(const std::vector<finding> &findings) {
+    if (findings.empty()) {
+        return "\nNo findings.\n";
+    }
+    std::string out = "\nFindings\n";
+    for (const finding &f : findings) {
+        out += "  " + wrapped(finding_text(f), 2, 4) + "\n";
+    }
+    return out;
+}
+
+} // namespace
+
+std::string text_report(const disc_report &r) {
+    std::string out =
+        std::string("qscan-report ") + QSCAN_VERSION + "\n" + read_lines(r) + mcn_line(r);
+    if (r.from_raw) {
+        out += drive_line(r.drive) + edge_lines(r);
+    }
+    out += ids_lines(r.ids) + track_table(r) + other_codes(r);
     if (r.expect) {
         out += expect_section(*r.expect);
     }
-
-    out += "\n";
-    if (r.findings.empty()) {
-        out += "No findings.\n";
-    } else {
-        out += "Findings\n";
-        for (const finding &f : r.findings) {
-            out += "  " + wrapped(finding_text(f), 2, 4) + "\n";
-        }
-    }
-    return out;
+    return out + findings_section(r.findings);
 }
 
 } // namespace report
