@@ -469,6 +469,11 @@ std::string scan_reader::finish() {
     return error;
 }
 
+std::string looks_like_a_dump(const std::string &name) {
+    return name + ": looks like a sub-channel dump, not qscan's output: a deinterleaved dump is "
+                  "read when its name ends in .sub, a raw interleaved one with --raw-pw";
+}
+
 // One line; cut: the input ended inside it, so any start of a line qscan
 // prints will do, and only a whole one goes in.
 std::string scan_reader::take(const char *text, size_t length, bool cut) {
@@ -488,6 +493,14 @@ std::string scan_reader::take(const char *text, size_t length, bool cut) {
     auto where = [&] { return name_ + ":" + std::to_string(number_) + ": "; };
     if (line.kind == line_kind::usage) {
         return where() + "qscan's usage line: that run scanned no disc";
+    }
+    // A pipe cannot be looked into before it is read: a dump through one
+    // shows itself here, by bytes no text holds.
+    if (line.kind == line_kind::unknown && number_ == 1 &&
+        std::any_of(text, text + kept, [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != 0; // not UTF-16
+        })) {
+        return looks_like_a_dump(name_);
     }
     if (line.kind == line_kind::unknown) {
         return where() + "not a line qscan prints: '" + shown(text, kept) + "'";

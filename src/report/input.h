@@ -66,6 +66,10 @@ class continuity {
     uint64_t boundary_ = 0;
 };
 
+// What to say of a file of bytes no text holds: a sub-channel dump, and how
+// it is read.
+std::string looks_like_a_dump(const std::string &name);
+
 // Reads one scan from one file or several, in order: a file may end inside
 // a line that the next one finishes.
 class scan_reader {

@@ -124,9 +124,7 @@ std::string read_scan(const std::vector<std::string> &files, report::scan_reader
         }
         if (!standard_input && looks_binary(file)) {
             std::fclose(file);
-            return name + ": looks like a sub-channel dump, not qscan's output: a deinterleaved "
-                          "dump is read when its name ends in .sub, a raw interleaved one with "
-                          "--raw-pw";
+            return report::looks_like_a_dump(name);
         }
         const std::string error = reader.read(file, standard_input ? "(standard input)" : name);
         if (!standard_input) {

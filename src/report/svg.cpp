@@ -37,9 +37,31 @@ const char *const PAUSE = "#f1f6fb";
 const char *const NO_ISRC = "#eeeeee";
 const char *const INK = "#212121";
 
+// Text as XML character data: markup escaped, control characters and
+// bytes that are not UTF-8 (a file name's) shown as U+FFFD.
 std::string xml(const std::string &text) {
     std::string out;
-    for (const char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t length = c < 0x80                 ? 1
+                              : c >= 0xC2 && c <= 0xDF ? 2
+                              : c >= 0xE0 && c <= 0xEF ? 3
+                              : c >= 0xF0 && c <= 0xF4 ? 4
+                                                       : 0;
+        const bool whole = length > 0 && i + length <= text.size() &&
+                           std::all_of(text.begin() + static_cast<long>(i) + 1,
+                                       text.begin() + static_cast<long>(i + length), [](char b) {
+                                           return (static_cast<unsigned char>(b) & 0xC0) == 0x80;
+                                       });
+        if (!whole || (c < 0x20 && c != '\t' && c != '\n')) {
+            out += "\xEF\xBF\xBD";
+            continue;
+        }
+        if (length > 1) {
+            out.append(text, i, length);
+            i += length - 1;
+            continue;
+        }
         switch (c) {
         case '&':
             out += "&amp;";
@@ -54,7 +76,7 @@ std::string xml(const std::string &text) {
             out += "&quot;";
             break;
         default:
-            out += c;
+            out += static_cast<char>(c);
         }
     }
     return out;
@@ -164,7 +186,9 @@ std::vector<track_span> track_spans(const disc_report &r, const scale &s) {
 }
 
 std::string isrc_shown(const track_report &t) {
-    return t.isrc ? grouped_isrc(t.isrc->code) : "no ISRC";
+    return t.isrc                               ? grouped_isrc(t.isrc->code)
+           : t.status == isrc_status::ambiguous ? "codes tied"
+                                                : "no ISRC";
 }
 
 bool differs_from_sheet(const disc_report &r, const track_report &t) {
@@ -302,19 +326,19 @@ void track_ticks(picture &p, const disc_report &r, const std::vector<track_span>
                       std::string(" stroke=\"") + INK + "\"") +
                  "</g>\n";
         const double w = text_width(std::to_string(t.number), SMALL);
-        const int row = row_end[0] + LABEL_GAP <= span.x0   ? 0
-                        : row_end[1] + LABEL_GAP <= span.x0 ? 1
-                                                            : -1;
+        const double x = std::min(span.x0, WIDTH - 2 - w); // inside the picture
+        const int row = row_end[0] + LABEL_GAP <= x ? 0 : row_end[1] + LABEL_GAP <= x ? 1 : -1;
         if (row >= 0 || names.empty()) {
             const int at = std::max(row, 0);
-            names.push_back({span.x0, span.x0 + w, t.number, t.number, at});
-            row_end[at] = span.x0 + w;
+            names.push_back({x, x + w, t.number, t.number, at});
+            row_end[at] = x + w;
         } else {
             placed_name &last = names.back(); // the rightmost of its row
             last.last = t.number;
-            last.end =
-                last.x +
+            const double range =
                 text_width(std::to_string(last.first) + "-" + std::to_string(last.last), SMALL);
+            last.x = std::min(last.x, WIDTH - 2 - range);
+            last.end = last.x + range;
             row_end[last.row] = last.end;
         }
     }
@@ -335,7 +359,7 @@ void no_isrc_stretches(picture &p, const disc_report &r, const std::vector<track
     p.svg += "<g id=\"no-isrc\">\n";
     for (const track_span &span : spans) {
         const track_report &t = r.tracks[span.index];
-        if (t.isrc) {
+        if (t.isrc || t.status == isrc_status::ambiguous) {
             continue;
         }
         const double w = std::max(span.x1 - span.x0, 0.5);
@@ -400,11 +424,9 @@ void frame_rows(picture &p, const disc_report &r, const scale &s) {
         // Marks at the full height, and at a quarter of the most, half way up.
         p.label(LEFT - 4, DAMAGE_Y + 4, std::to_string(most), SMALL, anchor::end);
         if (most >= 4) {
-            p.label(LEFT - 4, AXIS_Y - DAMAGE_H / 2 + 4, std::to_string(most / 4), SMALL,
-                    anchor::end);
-            p.svg += line(LEFT - 2, AXIS_Y - DAMAGE_H * std::sqrt((most / 4) / double(most)), LEFT,
-                          AXIS_Y - DAMAGE_H * std::sqrt((most / 4) / double(most)),
-                          std::string(" stroke=\"") + INK + "\"");
+            const double y = AXIS_Y - DAMAGE_H * std::sqrt((most / 4) / double(most));
+            p.label(LEFT - 4, y + 4, std::to_string(most / 4), SMALL, anchor::end);
+            p.svg += line(LEFT - 2, y, LEFT, y, std::string(" stroke=\"") + INK + "\"");
         }
     }
     p.label(LEFT - 4, AXIS_Y, "0", SMALL, anchor::end);
@@ -467,16 +489,17 @@ std::string dashed_around(const std::vector<box> &labels, double x, double top, 
 // Where the drive's Q offset slips: a dashed line each, and a label above
 // the tracks; slips whose labels would touch share one ("3 slips").
 void slip_marks(picture &p, const disc_report &r, const scale &s) {
+    // A label starts just right of its line, or ends at the picture's edge.
     struct group {
         double x;
         size_t count;
         int64_t offset;
-        double end() const {
-            return x + 3 +
-                   text_width(count == 1 ? "slip to " + std::to_string(offset)
-                                         : std::to_string(count) + " slips",
-                              SMALL);
+        std::string text() const {
+            return count == 1 ? "slip to " + std::to_string(offset)
+                              : std::to_string(count) + " slips";
         }
+        double start() const { return std::min(x + 3, WIDTH - 2 - text_width(text(), SMALL)); }
+        double end() const { return start() + text_width(text(), SMALL); }
     };
     std::vector<group> groups;
     const std::vector<box> labels = p.labels; // the lines go round what lies below
@@ -486,17 +509,22 @@ void slip_marks(picture &p, const disc_report &r, const scale &s) {
                  xml("At sector " + std::to_string(sl.sector) + " the drive's Q offset goes from " +
                      std::to_string(sl.previous) + " to " + std::to_string(sl.offset)) +
                  "</title>" + dashed_around(labels, x, TRACKS_Y - 4, AXIS_Y) + "</g>\n";
-        if (!groups.empty() && x < groups.back().end() + LABEL_GAP) {
+        if (!groups.empty() && group{x, 1, sl.offset}.start() < groups.back().end() + LABEL_GAP) {
             ++groups.back().count;
         } else {
             groups.push_back({x, 1, sl.offset});
         }
     }
     for (const group &g : groups) {
-        p.label(g.x + 3, SLIP_LABEL_Y,
-                g.count == 1 ? "slip to " + std::to_string(g.offset)
-                             : std::to_string(g.count) + " slips",
-                SMALL, anchor::start, std::string(" class=\"slip-label\" fill=\"") + WRONG + "\"");
+        p.label(g.start(), SLIP_LABEL_Y, g.text(), SMALL, anchor::start,
+                std::string(" class=\"slip-label\" fill=\"") + WRONG + "\"");
+    }
+    // The analysis keeps the first slips only: the rest are said, not drawn.
+    if (r.drive.slip_count > r.drive.slips.size()) {
+        p.label(LEFT + PLOT, SLIP_LABEL_Y - 12,
+                std::to_string(r.drive.slip_count) + " slips in all; the first " +
+                    std::to_string(r.drive.slips.size()) + " drawn",
+                SMALL, anchor::end, std::string(" class=\"slips-undrawn\" fill=\"") + WRONG + "\"");
     }
 }
 

@@ -86,11 +86,11 @@ std::string lead_in_text(const lead_in_toc &toc) {
         out += " of tracks " + std::to_string(toc.first) + " to " + std::to_string(toc.last);
     }
     for (const lead_in_toc::entry &e : toc.tracks) {
-        out += (&e == &toc.tracks.front() ? ": " : ", ") + std::to_string(e.number) + " at LBA " +
-               std::to_string(e.lba);
+        out += (&e == &toc.tracks.front() ? ": " : ", ") +
+               kept(std::to_string(e.number) + " at LBA " + std::to_string(e.lba));
     }
     if (toc.leadout) {
-        out += ", lead-out at LBA " + std::to_string(*toc.leadout);
+        out += ", " + kept("lead-out at LBA " + std::to_string(*toc.leadout));
     }
     return out;
 }
@@ -323,7 +323,7 @@ std::string mcn_line(const disc_report &r) {
         v ? v->code + " on " + counted(v->frames, "frame", "frames") + ", " + mcn_verdict(*r.mcn)
           : std::string(mcn_verdict(*r.mcn));
     for (const code_seen &other : r.mcn->others) {
-        text += "; also " + other.code + " on " + counted(other.frames, "frame", "frames");
+        text += "; also " + other.code + " on " + kept(counted(other.frames, "frame", "frames"));
     }
     return "MCN       " + wrapped(text, 10, 10) + "\n";
 }
@@ -339,8 +339,8 @@ std::string drive_line(const drive_report &d) {
             (d.slip_count == 0 ? std::string("no slips") : counted(d.slip_count, "slip", "slips"));
     }
     if (d.not_bcd > 0) {
-        text += "; " + counted(d.not_bcd, "position frame", "position frames") +
-                " whose CRC holds but not their BCD, counted as damaged";
+        text += "; " + kept(counted(d.not_bcd, "position frame", "position frames")) +
+                " whose CRC holds but not their BCD, " + kept("counted as damaged");
     }
     return "Drive     " + wrapped(text, 10, 10) + "\n";
 }

@@ -253,7 +253,7 @@ track GBAYE6900006 length 0:20.00
          {"1 own GBAYE6900001"},
          {},
          {{"/frames/data_error", 2}, {"/drive/not_bcd", 2}},
-         {"frames whose CRC holds but not their BCD, counted as damaged"},
+         {"frames whose CRC holds but not their BCD,", "counted as damaged"},
          {}},
         // SCMS: a consumer recorder flips the copy bit every few frames.
         {"SCMS on every track",

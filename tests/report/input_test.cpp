@@ -182,6 +182,11 @@ TEST(Input, ANamedPipeIsReadWhole) {
         R"(f="$1.fifo"; rm -f "$f"; mkfifo "$f" && { cat "$1" > "$f" & "$0" --json "$f"; })", file);
     EXPECT_EQ(from_fifo.err, "");
     EXPECT_EQ(from_fifo.out, from_file.out);
+    // A dump through one shows itself by its first line.
+    const process_result dump =
+        report_sh(R"(f="$1.fifo"; rm -f "$f"; mkfifo "$f" && { cat "$1" > "$f" & "$0" "$f"; })",
+                  sample_disc_images("piped-dump", "").front());
+    EXPECT_NE(dump.err.find(".fifo: looks like a sub-channel dump"), std::string::npos) << dump.err;
 }
 
 TEST(Input, AReportThatCannotBeWrittenIsAnError) {

@@ -52,6 +52,26 @@ TEST(Picture, TheGeometryHolds) {
         {"the sample", sample_disc()},
         {"22 tracks, a burst of damage and slips close together", many_tracks()},
         {"thirty short tracks", short_tracks(), true},
+        {"slips and short tracks at the right edge",
+         [] {
+             std::string d = "isrc_every 10\ntrack USRC17607839 length 5:00.00\n";
+             for (int i = 0; i < 40; ++i) {
+                 d += "track - length 0:04.00\n";
+             }
+             return d + "leadout 0:01.00\nq_offset 3 from 34400\nq_offset 0 from 34480\n";
+         }()},
+        {"more slips than the analysis keeps",
+         [] {
+             std::string d = "isrc_every 10\ntrack USRC17607839 length 10:00.00\nleadout 0:01.00\n";
+             for (int i = 0; i < 150; ++i) {
+                 d += "q_offset " + std::to_string(i % 2) + " from " + std::to_string(300 * i) +
+                      "\n";
+             }
+             return d;
+         }()},
+        {"a last track of four seconds after an hour",
+         "isrc_every 10\ntrack USRC17607839 length 60:00.00\ntrack - length 0:04.00\n"
+         "leadout 0:01.00\n"},
         {"invalid and conflicting codes, one frame wide",
          "isrc_every 10\ntrack GBAYE6900123 length 1:00.00\ntrack - length 1:00.00\n"
          "leadout 0:01.00\nat 700 isrc GB:YE6900123\nat 5000 isrc GBAYE6900999\n"
@@ -76,6 +96,20 @@ TEST(Picture, TheGeometryHolds) {
             EXPECT_EQ(ranges.out, "0\n") << row.name;
         }
     }
+}
+
+// A file name is bytes: one that is not UTF-8, or holds a control
+// character, still leaves the picture well-formed XML.
+TEST(Picture, AnyFileNameInTheTitle) {
+    const std::string scan = scan_described("named", sample_disc());
+    const std::string cue = run_report({"--cue", scan}).out;
+    const std::string sheet = scan + "-caf\xe9\x01.cue";
+    std::ofstream(sheet) << cue;
+    const process_result r = run_report({"--expect", sheet, "--svg", scan + ".svg", scan});
+    ASSERT_LE(r.exit_status, 1) << r.err;
+    const process_result lint =
+        run_process("/usr/bin/xmllint", {"xmllint", "--noout", scan + ".svg"});
+    EXPECT_EQ(lint.exit_status, 0) << lint.err;
 }
 
 } // namespace
