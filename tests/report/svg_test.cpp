@@ -70,7 +70,8 @@ TEST(Picture, TheGeometryHolds) {
              return d;
          }()},
         {"a last track of four seconds after an hour",
-         "isrc_every 10\ntrack USRC17607839 length 60:00.00\ntrack - length 0:04.00\n"
+         "first_track 98\nisrc_every 10\ntrack USRC17607839 length 60:00.00\ntrack - length "
+         "0:04.00\n"
          "leadout 0:01.00\n"},
         {"invalid and conflicting codes, one frame wide",
          "isrc_every 10\ntrack GBAYE6900123 length 1:00.00\ntrack - length 1:00.00\n"
