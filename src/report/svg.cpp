@@ -318,6 +318,7 @@ void track_ticks(picture &p, const disc_report &r, const std::vector<track_span>
     };
     std::vector<placed_name> names;
     double row_end[2] = {-1e9, -1e9};
+    double before[2] = {-1e9, -1e9}; // where the label before a row's last ends
     std::string ticks;
     for (const track_span &span : narrow) {
         const track_report &t = r.tracks[span.index];
@@ -326,18 +327,20 @@ void track_ticks(picture &p, const disc_report &r, const std::vector<track_span>
                       std::string(" stroke=\"") + INK + "\"") +
                  "</g>\n";
         const double w = text_width(std::to_string(t.number), SMALL);
-        const double x = std::min(span.x0, WIDTH - 2 - w); // inside the picture
+        const double x = span.x0; // a number fits in the margin right of the plot
         const int row = row_end[0] + LABEL_GAP <= x ? 0 : row_end[1] + LABEL_GAP <= x ? 1 : -1;
         if (row >= 0 || names.empty()) {
             const int at = std::max(row, 0);
             names.push_back({x, x + w, t.number, t.number, at});
+            before[at] = row_end[at];
             row_end[at] = x + w;
         } else {
             placed_name &last = names.back(); // the rightmost of its row
             last.last = t.number;
             const double range =
                 text_width(std::to_string(last.first) + "-" + std::to_string(last.last), SMALL);
-            last.x = std::min(last.x, WIDTH - 2 - range);
+            // Back from the edge, but not onto the label before it.
+            last.x = std::max(std::min(last.x, WIDTH - 2 - range), before[last.row] + LABEL_GAP);
             last.end = last.x + range;
             row_end[last.row] = last.end;
         }

@@ -54,7 +54,7 @@ TEST(Picture, TheGeometryHolds) {
         {"thirty short tracks", short_tracks(), true},
         {"slips and short tracks at the right edge",
          [] {
-             std::string d = "isrc_every 10\ntrack USRC17607839 length 5:00.00\n";
+             std::string d = "first_track 59\nisrc_every 10\ntrack USRC17607839 length 5:00.00\n";
              for (int i = 0; i < 40; ++i) {
                  d += "track - length 0:04.00\n";
              }
@@ -73,6 +73,8 @@ TEST(Picture, TheGeometryHolds) {
          "first_track 98\nisrc_every 10\ntrack USRC17607839 length 60:00.00\ntrack - length "
          "0:04.00\n"
          "leadout 0:01.00\n"},
+        {"two codes tied on a track", "isrc_every 10\ntrack GBAYE6900123 length 1:00.00 isrc2 "
+                                      "GBAYE6900999\ntrack - length 1:00.00\nleadout 0:01.00\n"},
         {"invalid and conflicting codes, one frame wide",
          "isrc_every 10\ntrack GBAYE6900123 length 1:00.00\ntrack - length 1:00.00\n"
          "leadout 0:01.00\nat 700 isrc GB:YE6900123\nat 5000 isrc GBAYE6900999\n"
