@@ -289,7 +289,8 @@ std::vector<track_span> track_bands(picture &p, const disc_report &r,
             return w >= text_width(text, size) + 2 * LABEL_GAP;
         };
         if (fits(name, BODY)) {
-            const bool one_line = fits(code, SMALL), two_lines = fits(head, SMALL);
+            const bool one_line = fits(code, SMALL),
+                       two_lines = fits(head, SMALL) && fits(tail, SMALL);
             p.label(centre, TRACKS_Y + (one_line || !two_lines ? 19 : 15), name, BODY,
                     anchor::middle, " class=\"label\" font-weight=\"bold\"");
             if (one_line) {

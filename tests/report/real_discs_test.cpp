@@ -4,6 +4,7 @@
 // with several drive habits, and must come out with its own layout and its
 // published IDs whatever the habit.
 #include "discgen.h"
+#include "report/report_runs.h"
 #include "support/images.h"
 #include "support/process.h"
 
@@ -158,6 +159,21 @@ TEST(RealDiscs, PublishedIdsAndTheLayoutWhateverTheDrive) {
                 EXPECT_NE(f["kind"], "damage") << what << ": " << f["text"];
             }
         }
+    }
+}
+
+// The picture of each real disc keeps its geometry: tracks as the world
+// lays them out, not only as our own discs do.
+TEST(RealDiscs, ThePictureOfEachHolds) {
+    for (const json &toc : real_tocs()) {
+        std::vector<int64_t> starts;
+        const std::string name = "real-" + toc["name"].get<std::string>().substr(0, 20);
+        const std::string scan = scan_described(name, description_of(toc, HABITS[0], starts));
+        const process_result r = run_report({"--json", "--svg", scan + ".svg", scan});
+        std::ofstream(scan + ".json") << r.out;
+        const process_result checked =
+            run_process(QSCAN_CHECK_SVG, {QSCAN_CHECK_SVG, scan + ".svg", scan + ".json"});
+        EXPECT_EQ(checked.out + checked.err, "") << toc["name"];
     }
 }
 
