@@ -113,13 +113,15 @@ void analysis::add_code_line(bool catalog, const timing &position, const std::st
     lines_.add(catalog, position, code);
 }
 
-disc_report analysis::finish() {
+disc_report analysis::finish(std::optional<int64_t> end) {
     if (!has_raw()) {
         disc_report r = lines_report();
         r.ids = report_ids(r, 0);
         return r;
     }
-    return raw_report();
+    // The sector after the last one read is known whatever the drive's Q
+    // offset: the drive refused it, or the dump ends there.
+    return raw_report(end.value_or(lba_read(sectors_)));
 }
 
 disc_report analysis::lines_report() const {
@@ -141,7 +143,7 @@ disc_report analysis::lines_report() const {
     return r;
 }
 
-disc_report analysis::raw_report() {
+disc_report analysis::raw_report(int64_t end) {
     disc_report r;
     r.from_raw = true;
     r.first_lba = first_lba_;
@@ -150,9 +152,6 @@ disc_report analysis::raw_report() {
     r.drive = drive_.report(r.frames, sectors_);
     r.drive.not_bcd = not_bcd_;
     const int64_t offset = r.drive.q_offset.value_or(0);
-    // The sector after the last one read is known whatever the drive's Q
-    // offset: the drive refused it, or the dump ends there.
-    const int64_t end = lba_read(sectors_);
     for (const lead_in_reader::run &run : lead_in_.runs()) {
         layout_.read_elsewhere(lba_read(run.first) + offset, lba_read(run.last) + offset);
     }

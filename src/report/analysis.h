@@ -35,8 +35,12 @@ class analysis {
     int current_track() const { return has_raw() ? codes_.track() : lines_.current_track(); }
     size_t isrcs_found() const { return has_raw() ? codes_.distinct() : lines_.isrcs.distinct(); }
 
-    // Once, when every line is in.
-    disc_report finish();
+    // Once, when every line is in. end: the LBA after the last one read,
+    // where it is not the sector after the last frame (merged scans).
+    disc_report finish(std::optional<int64_t> end = std::nullopt);
+
+    // Whether the drive returns Q worth reading.
+    bool usable_q() const { return drive_.report(tally_.counts, sectors_).usable_q; }
 
     // A frame's disc position: the LBA the time names (00:02.00 is LBA 0).
     static int64_t lba_of(const msf &time);
@@ -49,7 +53,7 @@ class analysis {
     void add_position(uint64_t sector, const subq &frame);
     int64_t place(uint64_t sector, int abs_f) const;
     disc_report lines_report() const;
-    disc_report raw_report();
+    disc_report raw_report(int64_t end);
 
     int64_t lba_read(uint64_t sector) const { return first_lba_ + static_cast<int64_t>(sector); }
 

@@ -405,6 +405,13 @@ std::string scan_reader::read(FILE *file, const std::string &name) {
     number_ = 0;
     joined_ = held_;
     continuity_.new_file();
+    holding_ = files_++ > 0;
+    if (!holding_) {
+        const std::string error = into_.next_file(name, false);
+        if (!error.empty()) {
+            return error;
+        }
+    }
     decoder bytes;
     kept_ = 0;
     for (bool at_end = false; !at_end;) {
@@ -429,7 +436,7 @@ std::string scan_reader::read(FILE *file, const std::string &name) {
             return name + ":" + std::to_string(number_ + 1) + ": not a line qscan prints";
         }
     }
-    return "";
+    return holding_ ? release(false) : "";
 }
 
 // Every ended line held; the rest of the last stays at the start.
@@ -509,19 +516,63 @@ std::string scan_reader::take(const char *text, size_t length, bool cut) {
         (line.kind != line_kind::raw || continuity_.raw(line.q)) &&
         (!line.positioned || continuity_.reading(analysis::lba_of(line.position.abs))) &&
         (!line.sector || continuity_.error_sector(*line.sector));
-    if (!carries_on) {
-        return name_ + ": starts the disc again, so it is a second scan: qscan-report reads "
-                       "one scan at a time";
+    if (++lines_ % 64 == 0 && progress_) {
+        progress_();
     }
+    if (holding_) {
+        return hold(line, carries_on);
+    }
+    if (!carries_on) {
+        return name_ + ": starts the disc again after its first lines carried the scan on: "
+                       "split the files where each scan begins";
+    }
+    deliver(line);
+    return "";
+}
+
+std::string scan_reader::hold(const parsed_line &line, bool carries_on) {
+    held_lines_.push_back(line);
+    if (!carries_on) {
+        return release(true);
+    }
+    return continuity_.settled() || held_lines_.size() >= MAX_HELD_LINES ? release(false) : "";
+}
+
+// The held lines into the scan this file carries on, or into a new one.
+std::string scan_reader::release(bool new_scan) {
+    holding_ = false;
+    const std::string error = into_.next_file(name_, new_scan);
+    if (!error.empty()) {
+        return error;
+    }
+    if (new_scan) {
+        // The new scan's own account of where it has got to.
+        continuity_ = continuity();
+        for (const parsed_line &line : held_lines_) {
+            if (line.kind == line_kind::raw) {
+                continuity_.raw(line.q);
+            }
+            if (line.positioned) {
+                continuity_.reading(analysis::lba_of(line.position.abs));
+            }
+            if (line.sector) {
+                continuity_.error_sector(*line.sector);
+            }
+        }
+    }
+    for (const parsed_line &line : held_lines_) {
+        deliver(line);
+    }
+    held_lines_.clear();
+    return "";
+}
+
+void scan_reader::deliver(const parsed_line &line) {
     if (line.kind == line_kind::raw) {
         into_.add_sector(line.q);
     } else if (line.kind != line_kind::other) {
         into_.add_code_line(line.kind == line_kind::catalog, line.position, line.code);
     }
-    if (++lines_ % 64 == 0 && progress_) {
-        progress_();
-    }
-    return "";
 }
 
 } // namespace report

@@ -5,7 +5,7 @@
 // checked and passed over.
 #pragma once
 
-#include "report/analysis.h"
+#include "report/scans.h"
 
 #include <cstdio>
 #include <functional>
@@ -44,6 +44,9 @@ class continuity {
     bool raw(const uint8_t q[SUBCHANNEL_Q_SIZE]);
     bool reading(int64_t lba);          // a position a line printed
     bool error_sector(uint64_t sector); // an -e line's read sector
+    // This file's lines have shown whether it carries on: its first raw
+    // lines and printed positions have been checked.
+    bool settled() const { return !check_raw_ && !ended_; }
 
   private:
     // Raw lines: two position frames agreeing on their offset from the
@@ -70,12 +73,13 @@ class continuity {
 // it is read.
 std::string looks_like_a_dump(const std::string &name);
 
-// Reads one scan from one file or several, in order: a file may end inside
-// a line that the next one finishes.
+// Reads scans from one file or several, in order: a file may end inside a
+// line that the next one finishes, and a file that starts the disc again
+// begins a new scan. A file's first lines are held until they show which.
 class scan_reader {
   public:
     // progress is called every few dozen lines.
-    scan_reader(analysis &into, std::function<void()> progress)
+    scan_reader(scan_target &into, std::function<void()> progress)
         : into_(into), progress_(std::move(progress)), buffer_(1 << 16) {}
 
     // Feeds every line of file into the analysis. "" when all went in, else
@@ -90,11 +94,18 @@ class scan_reader {
     bool truncated() const { return truncated_; } // the input ended inside a line
 
   private:
+    // A file's lines held at most while they have not shown whether it
+    // carries the scan on; then it does.
+    static constexpr size_t MAX_HELD_LINES = 1024;
+
     std::string take_lines();
+    std::string hold(const parsed_line &line, bool carries_on);
+    std::string release(bool new_scan);
+    void deliver(const parsed_line &line);
     std::string take_apart(const char *text, size_t length, size_t joined);
     std::string take(const char *text, size_t length, bool cut);
 
-    analysis &into_;
+    scan_target &into_;
     std::function<void()> progress_;
     std::vector<char> buffer_;
     size_t held_ = 0; // decoded bytes of lines not yet taken
@@ -107,6 +118,9 @@ class scan_reader {
     bool cut_inside_ = false; // a file before the last ended inside a line
     bool truncated_ = false;
     continuity continuity_;
+    uint64_t files_ = 0;
+    bool holding_ = false;
+    std::vector<parsed_line> held_lines_;
 };
 
 } // namespace report

@@ -5,6 +5,7 @@
 // Reads qscan's output and says which ISRC each track carries, whether the
 // codes and the drive can be trusted. Exit status: 0 no findings, 1
 // findings, 2 a usage error, input it cannot read or output it cannot write.
+#include "report/combine.h"
 #include "report/dump_input.h"
 #include "report/expect.h"
 #include "report/findings.h"
@@ -42,8 +43,8 @@ constexpr int EXIT_UNREADABLE = 2;
 // second while a live scan comes in.
 class progress_line {
   public:
-    explicit progress_line(const report::analysis &analysis)
-        : analysis_(analysis), shown_(stderr_is_terminal() != 0),
+    explicit progress_line(const report::scan_set &scans)
+        : scans_(scans), shown_(stderr_is_terminal() != 0),
           start_(std::chrono::steady_clock::now()), last_(start_) {}
 
     void update() {
@@ -55,13 +56,17 @@ class progress_line {
             return;
         }
         last_ = now;
+        const report::analysis *reading = scans_.current();
+        if (reading == nullptr) {
+            return;
+        }
         const double seconds = std::chrono::duration<double>(now - start_).count();
-        const uint64_t sectors = analysis_.sectors();
+        const uint64_t sectors = reading->sectors();
         std::fprintf(stderr, "\r%-79s\r", "");
-        std::fprintf(stderr, "%llu sectors (%s), track %d, %zu ISRCs, %.0f sectors/s",
-                     static_cast<unsigned long long>(sectors), report::duration(sectors).c_str(),
-                     analysis_.current_track(), analysis_.isrcs_found(),
-                     seconds > 0 ? sectors / seconds : 0.0);
+        std::fprintf(stderr, "scan %zu: %llu sectors (%s), track %d, %zu ISRCs, %.0f sectors/s",
+                     scans_.count(), static_cast<unsigned long long>(sectors),
+                     report::duration(sectors).c_str(), reading->current_track(),
+                     reading->isrcs_found(), seconds > 0 ? sectors / seconds : 0.0);
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -74,7 +79,7 @@ class progress_line {
     }
 
   private:
-    const report::analysis &analysis_;
+    const report::scan_set &scans_;
     bool shown_;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point start_, last_;
@@ -113,36 +118,12 @@ bool looks_binary(FILE *file) {
     });
 }
 
-// Every file in order into the analysis, as one scan. "" or what is wrong.
-std::string read_scan(const std::vector<std::string> &files, report::scan_reader &reader) {
-    for (const std::string &name : files) {
-        const bool standard_input = name == "-";
-        std::string why;
-        FILE *file = standard_input ? stdin : open_input(name, why);
-        if (file == nullptr) {
-            return why;
-        }
-        if (!standard_input && looks_binary(file)) {
-            std::fclose(file);
-            return report::looks_like_a_dump(name);
-        }
-        const std::string error = reader.read(file, standard_input ? "(standard input)" : name);
-        if (!standard_input) {
-            std::fclose(file);
-        }
-        if (!error.empty()) {
-            return error;
-        }
-    }
-    const std::string error = reader.finish();
-    if (!error.empty() || reader.lines() > 0) {
-        return error;
-    }
-    return reader.truncated()
-               ? "the input ends inside its first line: nothing came in to report on"
-               : "the drive returned nothing: its first read failed (no disc, or a drive that "
-                 "refuses raw P-W sub-channel reads); without -r, qscan also prints nothing "
-                 "for a disc without ISRCs";
+// What a run of text files gave when it gave no line.
+std::string nothing_read(bool truncated) {
+    return truncated ? "the input ends inside its first line: nothing came in to report on"
+                     : "the drive returned nothing: its first read failed (no disc, or a drive "
+                       "that refuses raw P-W sub-channel reads); without -r, qscan also prints "
+                       "nothing for a disc without ISRCs";
 }
 
 // The report or the picture on standard output; false, with a message, when
@@ -267,85 +248,113 @@ bool names_sub(const std::string &name) {
     return end == ".sub";
 }
 
-// The dump's layout when FILE is one, or none; wrong says what does not fit.
-std::optional<report::dump_layout> dump_layout_of(const std::vector<std::string> &files,
-                                                  const dump_options &dump, std::string &wrong) {
-    const bool any_sub = std::any_of(files.begin(), files.end(), names_sub);
-    if (!dump.raw_pw && !any_sub) {
-        if (dump.first_lba_given->count() > 0) {
-            wrong = "--first-lba: for a sub-channel dump (.sub, or --raw-pw) only";
-        }
-        return std::nullopt;
+// Whether a dump read as raw interleaved P-W reads well deinterleaved.
+bool reads_deinterleaved(const std::string &name, int64_t first_lba) {
+    std::string why;
+    FILE *file = open_input(name, why);
+    if (file == nullptr) {
+        return false;
     }
-    if (files.size() != 1) {
-        wrong = "a sub-channel dump is read on its own: name one FILE";
-    }
-    return dump.raw_pw ? report::dump_layout::interleaved : report::dump_layout::deinterleaved;
+    report::analysis analysis(first_lba);
+    const report::dump_result read = report::read_subchannel_dump(
+        file, name, report::dump_layout::deinterleaved,
+        [&](const uint8_t *q) { analysis.add_sector(q); }, [] {});
+    std::fclose(file);
+    return read.error.empty() && read.sectors > 0 && analysis.usable_q();
 }
 
-// A dump into the analysis, each record a sector; "" or what is wrong.
-std::string report_dump(const std::string &name, report::dump_layout layout, int64_t first_lba,
-                        report::disc_report &result) {
+// A dump as a scan of its own, each record a sector; "" or what is wrong.
+std::string read_dump(FILE *file, const std::string &name, report::dump_layout layout,
+                      int64_t first_lba, report::scan_set &scans, progress_line &progress) {
     const bool standard_input = name == "-";
     const std::string shown = standard_input ? "(standard input)" : name;
-    std::string why;
-    FILE *file = standard_input ? stdin : open_input(name, why);
-    if (file == nullptr) {
-        return why;
-    }
 #ifdef _WIN32
     if (standard_input) {
         _setmode(_fileno(stdin), _O_BINARY); // a CR LF pair is two bytes of a sector
     }
 #endif
-    report::analysis analysis(first_lba);
-    progress_line progress(analysis);
-    const report::dump_result read = report::read_subchannel_dump(
-        file, shown, layout, [&](const uint8_t *q) { analysis.add_sector(q); },
-        [&] { progress.update(); });
-    if (!standard_input) {
-        std::fclose(file);
+    const std::string error = scans.next_dump(shown, first_lba);
+    if (!error.empty()) {
+        return error;
     }
-    progress.clear();
+    const report::dump_result read = report::read_subchannel_dump(
+        file, shown, layout, [&](const uint8_t *q) { scans.add_sector(q); },
+        [&] { progress.update(); });
     if (!read.error.empty()) {
         return read.error;
     }
     if (read.sectors == 0) {
         return shown + ": not one whole sector of 96 bytes: nothing to report on";
     }
-    result = analysis.finish();
     // A .sub file given as raw P-W reads as noise: say which it is.
-    report::disc_report other;
-    if (layout == report::dump_layout::interleaved && !result.drive.usable_q && !standard_input &&
-        report_dump(name, report::dump_layout::deinterleaved, first_lba, other).empty() &&
-        other.drive.usable_q) {
+    if (layout == report::dump_layout::interleaved && !scans.current()->usable_q() &&
+        !standard_input && reads_deinterleaved(name, first_lba)) {
         return shown + ": looks deinterleaved (each channel's 12 bytes in turn, as .sub files "
                        "hold it), not raw interleaved P-W: leave out --raw-pw, and name it .sub";
     }
     if (read.stray_bytes > 0) {
-        result.findings.push_back({"truncated_input",
-                                   0,
-                                   {{"stray_bytes", static_cast<int64_t>(read.stray_bytes)},
-                                    {"sectors", static_cast<int64_t>(read.sectors)}}});
+        scans.add_finding({"truncated_input",
+                           0,
+                           {{"stray_bytes", static_cast<int64_t>(read.stray_bytes)},
+                            {"sectors", static_cast<int64_t>(read.sectors)}}});
     }
     return "";
 }
 
-// qscan's output into the analysis; "" or what is wrong.
-std::string report_scan(const std::vector<std::string> &files, report::disc_report &result) {
-    report::analysis analysis;
-    progress_line progress(analysis);
-    report::scan_reader reader(analysis, [&] { progress.update(); });
-    const std::string error = read_scan(files, reader);
-    progress.clear();
-    if (!error.empty()) {
+// Every file in order into the scans: text files that carry on one another
+// are one scan, a text file that starts the disc again begins the next, and
+// each dump is a scan of its own. "" or what is wrong; truncated: text
+// ended inside a line.
+std::string read_inputs(const std::vector<std::string> &files, const dump_options &dump,
+                        report::scan_set &scans, bool &truncated) {
+    progress_line progress(scans);
+    std::optional<report::scan_reader> reader;
+    auto end_text = [&]() -> std::string {
+        if (!reader) {
+            return "";
+        }
+        std::string error = reader->finish();
+        truncated = truncated || reader->truncated();
+        if (error.empty() && reader->lines() == 0) {
+            error = nothing_read(reader->truncated());
+        }
+        reader.reset();
         return error;
+    };
+    std::string error;
+    for (const std::string &name : files) {
+        const bool standard_input = name == "-";
+        FILE *file = standard_input ? stdin : open_input(name, error);
+        if (file == nullptr) {
+            break;
+        }
+        const bool binary = !standard_input && looks_binary(file);
+        const std::optional<report::dump_layout> layout =
+            names_sub(name)                             ? report::dump_layout::deinterleaved
+            : dump.raw_pw && (binary || standard_input) ? report::dump_layout::interleaved
+                                                        : std::optional<report::dump_layout>();
+        if (layout) {
+            error = end_text();
+            error = error.empty() ? read_dump(file, name, *layout, dump.first_lba, scans, progress)
+                                  : error;
+        } else if (binary) {
+            error = report::looks_like_a_dump(name);
+        } else {
+            if (!reader) {
+                reader.emplace(scans, [&] { progress.update(); });
+            }
+            error = reader->read(file, standard_input ? "(standard input)" : name);
+        }
+        if (!standard_input) {
+            std::fclose(file);
+        }
+        if (!error.empty()) {
+            break;
+        }
     }
-    result = analysis.finish();
-    if (reader.truncated()) {
-        result.findings.push_back({"truncated_input", 0});
-    }
-    return "";
+    error = error.empty() ? end_text() : error;
+    progress.clear();
+    return error;
 }
 
 int run(int argc, char **argv) {
@@ -372,10 +381,11 @@ int run(int argc, char **argv) {
     add_dump_options(app, dump);
     add_expect_options(app, expect);
     app.set_version_flag("--version", std::string("qscan-report ") + QSCAN_VERSION);
-    app.footer("Several FILEs are read in order as one scan, each carrying on where the\n"
-               "last ended. --cue and --svg need raw lines; so do --expect's positions\n"
-               "and flags. A FILE ending in .sub is a deinterleaved sub-channel dump,\n"
-               "read on its own, as is FILE with --raw-pw.\n"
+    app.footer("FILEs that carry on where the last ended are one scan; a FILE that starts\n"
+               "the disc again is the next scan of the same disc, and up to 16 scans are\n"
+               "combined. --cue and --svg need raw lines; so do --expect's positions and\n"
+               "flags. A FILE ending in .sub is a deinterleaved sub-channel dump, and with\n"
+               "--raw-pw a FILE of bytes is raw interleaved P-W: each dump is a scan.\n"
                "Exit status: 0 a report without findings, 1 with findings, 2 a usage error,\n"
                "input that cannot be read or a report that cannot be written.");
     try {
@@ -414,19 +424,26 @@ int run(int argc, char **argv) {
         }
     }
 
-    std::string wrong;
-    const std::optional<report::dump_layout> layout = dump_layout_of(files, dump, wrong);
-    if (!wrong.empty()) {
-        std::cerr << "qscan-report: " << wrong << "\n";
+    if (!dump.raw_pw && std::none_of(files.begin(), files.end(), names_sub) &&
+        dump.first_lba_given->count() > 0) {
+        std::cerr << "qscan-report: --first-lba: for a sub-channel dump (.sub, or --raw-pw) only\n";
         return EXIT_UNREADABLE;
     }
-
+    report::scan_set scans(files.size() > 1);
+    bool truncated = false;
+    std::string error = read_inputs(files, dump, scans, truncated);
+    std::vector<report::finished_scan> finished;
     report::disc_report result;
-    const std::string error = layout ? report_dump(files.front(), *layout, dump.first_lba, result)
-                                     : report_scan(files, result);
+    if (error.empty()) {
+        finished = scans.finish();
+        error = report::combine_scans(finished, &result);
+    }
     if (!error.empty()) {
         std::cerr << "qscan-report: " << error << "\n";
         return EXIT_UNREADABLE;
+    }
+    if (truncated) {
+        result.findings.push_back({"truncated_input", 0});
     }
     if (!expect.file.empty()) {
         result.expect = report::compare_with_master(master, result, expect.tolerance, expect.file);

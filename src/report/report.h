@@ -92,6 +92,14 @@ struct index_mark {
     std::optional<int64_t> latest = std::nullopt; // set only when not exact
 };
 
+// What one scan alone says of a track's ISRC.
+struct scan_verdict {
+    size_t scan = 0;  // from 1
+    bool read = true; // false: the scan has no such track
+    isrc_status status = isrc_status::unknown;
+    std::optional<std::string> isrc;
+};
+
 struct track_report {
     int number = 0;
     bool readable = true;               // false: a number no frame was read of
@@ -108,7 +116,9 @@ struct track_report {
     std::vector<std::string> tied;              // ambiguous: the codes on equal counts
     std::vector<code_seen> other_isrcs;
     std::vector<code_seen> pause_isrcs;
-    std::optional<uint64_t> damaged; // damaged frames within the track
+    std::optional<uint64_t> damaged;     // damaged frames within the track
+    size_t scans_alone = 1;              // scans that alone reached this verdict
+    std::vector<scan_verdict> otherwise; // those that did not, and what they said
 };
 
 // Index 00 of track 1 from LBA 0: a track before track 1.
@@ -256,6 +266,23 @@ struct isrc_density {
     uint32_t clean_run_needed() const;
 };
 
+// One scan judged on its own, in brief.
+struct scan_summary {
+    std::vector<std::string> files;
+    bool from_raw = false;
+    int64_t first_lba = 0;
+    uint64_t sectors = 0;
+    frame_counts frames;
+    drive_report drive;
+    disc_picture picture;
+    struct track {
+        int number = 0;
+        isrc_status status = isrc_status::unknown;
+        std::optional<std::string> isrc;
+    };
+    std::vector<track> tracks;
+};
+
 struct disc_report {
     bool from_raw = false; // false: from ISRC and catalog lines only
     int64_t first_lba = 0; // the LBA of the first sector read
@@ -272,6 +299,7 @@ struct disc_report {
     std::optional<expect_result> expect; // with --expect
     ids_report ids;
     isrc_density density;
+    std::vector<scan_summary> scans; // each scan alone, in the order given
 };
 
 // ISO 3901: country (2 letters), registrant (3 letters or digits), year (2

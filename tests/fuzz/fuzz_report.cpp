@@ -4,6 +4,7 @@
 // CRC, a sector each, so that every frame decodes; anything else, raw
 // twelve-byte Q frames.
 #include "discgen.h"
+#include "report/combine.h"
 #include "report/input.h"
 #include "report/writers.h"
 
@@ -11,6 +12,13 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+
+static int written(const report::disc_report &result) {
+    const size_t size = report::text_report(result).size() +
+                        report::cue_sheet(result, "disc.bin").size() +
+                        report::json_report(result).size();
+    return size > 0 ? 0 : 1;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size == 0) {
@@ -28,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         std::fclose(file);
         file = std::fopen(path.c_str(), "rb");
-        report::scan_reader reader(analysis, {});
+        report::scan_set scans(false);
+        report::scan_reader reader(scans, {});
         std::string error = reader.read(file, "fuzz");
         std::fclose(file);
         unlink(path.c_str());
@@ -36,6 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (!error.empty() || reader.lines() == 0) {
             return 0;
         }
+        std::vector<report::finished_scan> finished = scans.finish();
+        report::disc_report combined;
+        if (!report::combine_scans(finished, &combined).empty()) {
+            return 0;
+        }
+        return written(combined);
     } else {
         const size_t step = form == 1 ? 10 : 12;
         for (size_t at = 0; at + step <= size; at += step) {
@@ -50,9 +65,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             return 0;
         }
     }
-    const report::disc_report result = analysis.finish();
-    const size_t written = report::text_report(result).size() +
-                           report::cue_sheet(result, "disc.bin").size() +
-                           report::json_report(result).size();
-    return written > 0 ? 0 : 1;
+    return written(analysis.finish());
 }
