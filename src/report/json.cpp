@@ -39,9 +39,9 @@ json codes_json(const std::vector<code_seen> &codes, const char *name) {
     return out;
 }
 
-json tracks_json(const std::vector<track_report> &list) {
+json tracks_json(const disc_report &r) {
     json tracks = json::array();
-    for (const track_report &t : list) {
+    for (const track_report &t : r.tracks) {
         json indexes = json::array();
         for (const index_mark &m : t.indexes) {
             json index = {{"number", m.number}, {"lba", m.lba}};
@@ -71,10 +71,56 @@ json tracks_json(const std::vector<track_report> &list) {
                                          : json(nullptr)},
             {"other_isrcs", codes_json(t.other_isrcs, "isrc")},
             {"pause_isrcs", codes_json(t.pause_isrcs, "isrc")},
-            {"damaged", or_null(t.damaged)}};
+            {"damaged", or_null(t.damaged)},
+            {"scans_alone", t.scans_alone},
+            {"verdict", agreement_text(r, t)}};
         tracks.push_back(track);
     }
     return tracks;
+}
+
+json counts_json(const frame_counts &f) {
+    return {{"good", f.good},
+            {"crc_error", f.crc_error},
+            {"data_error", f.data_error},
+            {"unknown_mode", f.unknown_mode},
+            {"all_zero", f.all_zero},
+            {"lead_in", f.lead_in},
+            {"catalog", f.catalog},
+            {"isrc", f.isrc}};
+}
+
+json drive_json(const drive_report &d) {
+    json slips = json::array();
+    for (const slip &s : d.slips) {
+        slips.push_back({{"sector", s.sector}, {"offset", s.offset}});
+    }
+    return {{"q_offset", or_null(d.q_offset)},
+            {"q_offset_share", d.q_offset_share},
+            {"position_frames", d.position_frames},
+            {"slips", slips},
+            {"slip_count", d.slip_count},
+            {"not_bcd", d.not_bcd},
+            {"usable_q", d.usable_q}};
+}
+
+// Each scan alone: its files, what it read, its drive, its own verdicts.
+json scans_json(const std::vector<scan_summary> &scans) {
+    json out = json::array();
+    for (const scan_summary &s : scans) {
+        json tracks = json::array();
+        for (const scan_summary::track &t : s.tracks) {
+            tracks.push_back({{"number", t.number},
+                              {"isrc_status", status_name(t.status)},
+                              {"isrc", or_null(t.isrc)}});
+        }
+        out.push_back({{"files", s.files},
+                       {"sectors", s.from_raw ? json(s.sectors) : json(nullptr)},
+                       {"drive", s.from_raw ? drive_json(s.drive) : json(nullptr)},
+                       {"frames", s.from_raw ? counts_json(s.frames) : json(nullptr)},
+                       {"tracks", tracks}});
+    }
+    return out;
 }
 
 json findings_json(const std::vector<finding> &list) {
@@ -149,15 +195,7 @@ std::string json_report(const disc_report &r) {
     out["format"] = JSON_FORMAT;
     out["source"] = r.from_raw ? "raw" : "code_lines";
     out["sectors"] = r.from_raw ? json(r.sectors) : json(nullptr);
-    out["frames"] = r.from_raw ? json{{"good", r.frames.good},
-                                      {"crc_error", r.frames.crc_error},
-                                      {"data_error", r.frames.data_error},
-                                      {"unknown_mode", r.frames.unknown_mode},
-                                      {"all_zero", r.frames.all_zero},
-                                      {"lead_in", r.frames.lead_in},
-                                      {"catalog", r.frames.catalog},
-                                      {"isrc", r.frames.isrc}}
-                               : json(nullptr);
+    out["frames"] = r.from_raw ? counts_json(r.frames) : json(nullptr);
     if (r.mcn) {
         const std::optional<code_seen> &v = r.mcn->value;
         out["mcn"] = {{"value", v ? json(v->code) : json(nullptr)},
@@ -176,7 +214,7 @@ std::string json_report(const disc_report &r) {
                            {"widest_gap", r.density.widest_gap},
                            {"per_frame", r.density.per_frame()},
                            {"clean_run_needed", r.density.clean_run_needed()}};
-    out["tracks"] = tracks_json(r.tracks);
+    out["tracks"] = tracks_json(r);
     if (r.hidden) {
         const std::optional<code_seen> &c = r.hidden->isrc;
         out["hidden_track"] = {{"lba", r.hidden->lba},
@@ -188,21 +226,8 @@ std::string json_report(const disc_report &r) {
     }
     out["leadout_lba"] = or_null(r.leadout_lba);
     out["lead_in"] = r.lead_in ? lead_in_json(*r.lead_in) : json(nullptr);
-    if (r.from_raw) {
-        json slips = json::array();
-        for (const slip &s : r.drive.slips) {
-            slips.push_back({{"sector", s.sector}, {"offset", s.offset}});
-        }
-        out["drive"] = {{"q_offset", or_null(r.drive.q_offset)},
-                        {"q_offset_share", r.drive.q_offset_share},
-                        {"position_frames", r.drive.position_frames},
-                        {"slips", slips},
-                        {"slip_count", r.drive.slip_count},
-                        {"not_bcd", r.drive.not_bcd},
-                        {"usable_q", r.drive.usable_q}};
-    } else {
-        out["drive"] = nullptr;
-    }
+    out["drive"] = r.from_raw ? drive_json(r.drive) : json(nullptr);
+    out["scans"] = scans_json(r.scans);
     out["expect"] = r.expect ? expect_json(*r.expect) : json(nullptr);
     add_ids(out, r.ids);
     out["findings"] = findings_json(r.findings);

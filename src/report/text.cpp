@@ -211,9 +211,11 @@ std::string track_table(const disc_report &r) {
         return r.from_raw ? "\nNo track layout: no position frame could be read.\n"
                           : "\nNo ISRC or catalog line names a track.\n";
     }
+    // With several scans, how many reached each verdict alone.
+    const bool several = r.scans.size() > 1;
     char line[160];
-    std::snprintf(line, sizeof line, "\n%5s  %-8s  %-8s  %6s  %-15s  %6s  %7s\n", "Track", "Start",
-                  "Length", "LBA", "ISRC", "Frames", "Damaged");
+    std::snprintf(line, sizeof line, "\n%5s  %-8s  %-8s  %6s  %-15s  %6s  %7s%s\n", "Track",
+                  "Start", "Length", "LBA", "ISRC", "Frames", "Damaged", several ? "  Alone" : "");
     std::string out = line;
     for (size_t i = 0; i < r.tracks.size(); ++i) {
         const track_report &t = r.tracks[i];
@@ -221,11 +223,17 @@ std::string track_table(const disc_report &r) {
         const std::string start = t.index01_lba ? from_lba_0(*t.index01_lba) : "-";
         const std::string lba = t.index01_lba ? std::to_string(*t.index01_lba) : "-";
         const std::string damaged = t.damaged ? std::to_string(*t.damaged) : "-";
-        std::snprintf(line, sizeof line, "%5d  %-8s  %-8s  %6s  %-15s  %6u  %7s\n", t.number,
+        const std::string alone =
+            several ? "  " + std::to_string(t.scans_alone) + "/" + std::to_string(r.scans.size())
+                    : "";
+        std::snprintf(line, sizeof line, "%5d  %-8s  %-8s  %6s  %-15s  %6u  %7s%s\n", t.number,
                       start.c_str(), track_length(r, i).c_str(), lba.c_str(), isrc.c_str(),
-                      t.isrc ? t.isrc->frames : 0, damaged.c_str());
+                      t.isrc ? t.isrc->frames : 0, damaged.c_str(), alone.c_str());
         out += line;
-        const std::string notes = track_notes(t);
+        std::string notes = track_notes(t);
+        if (several && !t.otherwise.empty()) {
+            notes = agreement_text(r, t) + (notes.empty() ? "" : "; " + notes);
+        }
         if (!notes.empty()) {
             out +=
                 std::string(NOTES_INDENT, ' ') + wrapped(notes, NOTES_INDENT, NOTES_INDENT) + "\n";
@@ -371,6 +379,47 @@ std::string edge_lines(const disc_report &r) {
     return out;
 }
 
+// Each scan alone, a row a scan: what it read, its damage, its drive's Q
+// offset and the code frames it passed on.
+std::string scans_section(const disc_report &r) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%4s  %7s  %7s  %8s  %5s  %s\n", "Scan", "Sectors", "Damaged",
+                  "Q offset", "Codes", "Files");
+    std::string out = std::string("\nScans\n") + line;
+    for (size_t i = 0; i < r.scans.size(); ++i) {
+        const scan_summary &s = r.scans[i];
+        const uint64_t damaged = s.frames.crc_error + s.frames.data_error;
+        const std::string sectors = s.from_raw ? std::to_string(s.sectors) : "-";
+        const std::string share = s.from_raw && s.sectors > 0
+                                      ? percent(static_cast<double>(damaged) / s.sectors, 2)
+                                      : "-";
+        const std::string offset = !s.from_raw         ? "-"
+                                   : !s.drive.usable_q ? "unusable"
+                                   : s.drive.q_offset  ? std::to_string(*s.drive.q_offset) +
+                                                            (s.drive.slip_count > 0 ? "*" : "")
+                                                      : "-";
+        const std::string codes =
+            s.from_raw ? std::to_string(s.frames.catalog + s.frames.isrc) : "lines";
+        std::string files;
+        for (const std::string &f : s.files) {
+            files += (files.empty() ? "" : " ") + kept(f);
+        }
+        std::snprintf(line, sizeof line, "%4zu  %7s  %7s  %8s  %5s  ", i + 1, sectors.c_str(),
+                      share.c_str(), offset.c_str(), codes.c_str());
+        out += line + wrapped(files, 41, 41) + "\n";
+    }
+    if (std::any_of(r.scans.begin(), r.scans.end(),
+                    [](const scan_summary &s) { return s.drive.slip_count > 0; })) {
+        out += "* the drive slips: see the findings\n";
+    }
+    return out +
+           wrapped("Codes: the catalog and ISRC frames each scan passed on. The tracks "
+                   "below combine the scans sector by sector; Alone counts the scans "
+                   "that reached a track's verdict on their own.",
+                   0, 0) +
+           "\n";
+}
+
 std::string findings_section(const std::vector<finding> &findings) {
     if (findings.empty()) {
         return "\nNo findings.\n";
@@ -387,10 +436,12 @@ std::string findings_section(const std::vector<finding> &findings) {
 std::string text_report(const disc_report &r) {
     std::string out =
         std::string("qscan-report ") + QSCAN_VERSION + "\n" + read_lines(r) + mcn_line(r);
+    // Among several scans each drive is its own: the Scans section tells them.
     if (r.from_raw) {
-        out += drive_line(r.drive) + edge_lines(r);
+        out += (r.scans.size() > 1 ? "" : drive_line(r.drive)) + edge_lines(r);
     }
-    out += ids_lines(r.ids) + track_table(r) + other_codes(r);
+    out += ids_lines(r.ids) + (r.scans.size() > 1 ? scans_section(r) : "") + track_table(r) +
+           other_codes(r);
     if (r.expect) {
         out += expect_section(*r.expect);
     }

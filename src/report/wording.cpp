@@ -1,5 +1,6 @@
 #include "report/writers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -241,6 +242,49 @@ const std::map<std::string, wording> &wordings() {
                     "%): clean the disc, or try another drive";
          }},
         {"expect_mismatch", expect_mismatch_text},
+        {"scans_disagree",
+         [](const finding &f) {
+             const std::vector<int64_t> scans = f.numbers("scans");
+             const std::vector<std::string> frames = f.list("frames");
+             if (scans.size() != 2 || frames.size() != 2) {
+                 return std::string("scans disagree");
+             }
+             const std::string a = "scan " + std::to_string(scans[0]),
+                               b = "scan " + std::to_string(scans[1]);
+             return a + " and " + b + " both read LBA " + std::to_string(f.number("lba")) +
+                    " good, and differently (" + a + " " + frames[0] + ", " + b + " " + frames[1] +
+                    "), and " +
+                    counted(static_cast<uint64_t>(f.number("sectors")), "sector", "sectors") +
+                    " in all: one of the drives is lying";
+         }},
+        {"scan_only_code",
+         [](const finding &f) {
+             const std::string kind = f.text("code_kind");
+             const std::string habit = kind == "carried_over"
+                                           ? ", carried over from the track before"
+                                       : kind == "early" ? ", the next track's, sent early"
+                                                         : ", a code no neighbour has";
+             const std::string drive = kind == "carried_over" ? "that drive carries codes over"
+                                       : kind == "early"      ? "that drive sends codes early"
+                                                              : "one of the drives is wrong";
+             const std::vector<std::string> never = f.list("never");
+             return "scan " + std::to_string(f.number("scan")) + " alone reads " + code_at(f) +
+                    habit + "; " + (never.size() == 1 ? "scan " : "scans ") + joined(never, false) +
+                    " never " + (never.size() == 1 ? "does" : "do") + ": " + drive;
+         }},
+        {"scan_drops_codes",
+         [](const finding &f) {
+             return "scan " + std::to_string(f.number("scan")) + " passes on " +
+                    counted(static_cast<uint64_t>(f.number("code_frames")), "catalog or ISRC frame",
+                            "catalog and ISRC frames") +
+                    " in " +
+                    counted(static_cast<uint64_t>(f.number("sectors")), "sector", "sectors") +
+                    ", scan " + std::to_string(f.number("best_scan")) + " " +
+                    std::to_string(f.number("best_code_frames")) + " in " +
+                    std::to_string(f.number("best_sectors")) +
+                    ": that drive drops code frames, so the combined answer takes them from "
+                    "the other scans";
+         }},
         {"truncated_input",
          [](const finding &f) {
              // A dump's sectors are whole records: what is left is part of one.
@@ -261,6 +305,37 @@ const std::map<std::string, wording> &wordings() {
 }
 
 } // namespace
+
+std::string agreement_text(const disc_report &r, const track_report &t) {
+    const size_t scans = r.scans.size();
+    const std::string status = status_name(t.status);
+    if (t.otherwise.empty()) {
+        return status + " in " + std::to_string(scans) + " of " + counted(scans, "scan", "scans");
+    }
+    // The scans that said otherwise, grouped by what they said.
+    std::vector<std::pair<std::string, std::vector<std::string>>> groups;
+    for (const scan_verdict &v : t.otherwise) {
+        const std::string said =
+            !v.read  ? "not read"
+            : v.isrc ? std::string(status_name(v.status)) + " " + grouped_isrc(*v.isrc)
+                     : std::string(status_name(v.status));
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&](const auto &g) { return g.first == said; });
+        if (group == groups.end()) {
+            groups.push_back({said, {}});
+            group = groups.end() - 1;
+        }
+        group->second.push_back(std::to_string(v.scan));
+    }
+    std::string others;
+    for (const auto &[said, which] : groups) {
+        others += (others.empty() ? "" : "; ") + said + " in " +
+                  (which.size() == 1 ? "scan " : "scans ") + joined(which, false);
+    }
+    return t.scans_alone == 0 ? status + " (combined; " + others + ")"
+                              : status + " in " + std::to_string(t.scans_alone) + " of " +
+                                    counted(scans, "scan", "scans") + "; " + others;
+}
 
 std::string ids_reason_text(const finding &reason) {
     const std::string track = "track " + std::to_string(reason.track);
@@ -290,7 +365,13 @@ std::string ids_reason_text(const finding &reason) {
 }
 
 std::string finding_text(const finding &f) {
-    const std::string at = f.track == 0 ? "disc: " : "track " + std::to_string(f.track) + ": ";
+    // A finding of one scan's drive, among several scans, names its scan.
+    const int64_t scan = f.number("of_scan");
+    const std::string at =
+        scan > 0 ? "scan " + std::to_string(scan) +
+                       (f.track == 0 ? ": " : ", track " + std::to_string(f.track) + ": ")
+        : f.track == 0 ? "disc: "
+                       : "track " + std::to_string(f.track) + ": ";
     const auto found = wordings().find(f.kind);
     return at + (found != wordings().end() ? found->second(f) : f.kind);
 }

@@ -14,6 +14,10 @@ std::string text_report(const disc_report &r);
 // A finding in words, naming its track or the disc.
 std::string finding_text(const finding &f);
 
+// How the scans alone judged a track: "own in 2 of 2 scans", "own
+// (combined; unknown in scan 1)".
+std::string agreement_text(const disc_report &r, const track_report &t);
+
 // Why a disc has no IDs, from its ids_report's reason.
 std::string ids_reason_text(const finding &reason);
 
