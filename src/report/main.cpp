@@ -329,10 +329,11 @@ std::string read_inputs(const std::vector<std::string> &files, const dump_option
             break;
         }
         const bool binary = !standard_input && looks_binary(file);
+        // --raw-pw says what a file of bytes holds, whatever its name.
         const std::optional<report::dump_layout> layout =
-            names_sub(name)                             ? report::dump_layout::deinterleaved
-            : dump.raw_pw && (binary || standard_input) ? report::dump_layout::interleaved
-                                                        : std::optional<report::dump_layout>();
+            dump.raw_pw && (binary || standard_input) ? report::dump_layout::interleaved
+            : names_sub(name)                         ? report::dump_layout::deinterleaved
+                                                      : std::optional<report::dump_layout>();
         if (layout) {
             error = end_text();
             error = error.empty() ? read_dump(file, name, *layout, dump.first_lba, scans, progress)

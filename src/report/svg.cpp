@@ -20,6 +20,9 @@ constexpr double DAMAGE_Y = MCN_Y + 40, DAMAGE_H = 100;
 constexpr double AXIS_Y = DAMAGE_Y + DAMAGE_H;
 constexpr double LEGEND_Y = AXIS_Y + 50, LEGEND_ROW = 20, LEGEND_COLUMN = 275;
 constexpr double HEIGHT = LEGEND_Y + 3 * LEGEND_ROW;
+// Among several scans, a thin row for each under the disc time, with where
+// it was damaged; the legend moves down below them.
+constexpr double SCANS_Y = AXIS_Y + 44, SCAN_ROW = 12, SCAN_H = 7;
 constexpr double LABEL_GAP = 4;   // between two labels side by side
 constexpr double MIN_WRONG_W = 3; // an invalid or conflicting code stays in sight
 constexpr double SMALL = 10, BODY = 12;
@@ -532,7 +535,42 @@ void slip_marks(picture &p, const disc_report &r, const scale &s) {
     }
 }
 
-void legend(picture &p) {
+// Each scan's stretch of the disc, and its damage, bin by bin.
+void scan_rows(picture &p, const disc_report &r, const scale &s) {
+    p.svg += "<g id=\"scans\">\n";
+    for (size_t k = 0; k < r.scans.size(); ++k) {
+        const scan_summary &scan = r.scans[k];
+        const double y = SCANS_Y + SCAN_ROW * static_cast<double>(k);
+        const std::string name = "scan " + std::to_string(k + 1);
+        p.label(LEFT - 4, y + SCAN_H, name, SMALL, anchor::end);
+        if (!scan.from_raw) {
+            continue;
+        }
+        const int64_t at = scan.first_lba + scan.drive.q_offset.value_or(0);
+        const int64_t sectors = static_cast<int64_t>(scan.sectors);
+        const double x0 = s.x_lba(at), x1 = s.x_lba(at + sectors);
+        p.svg +=
+            rect(x0, y, std::max(x1 - x0, 1.0), SCAN_H, NO_ISRC,
+                 name + ": LBA " + std::to_string(at) + "-" + std::to_string(at + sectors - 1));
+        const int64_t per_bin = static_cast<int64_t>(scan.picture.sectors_per_bin);
+        for (size_t i = 0; i < scan.picture.bins.size(); ++i) {
+            const uint32_t damaged = scan.picture.bins[i].damaged;
+            if (damaged == 0) {
+                continue;
+            }
+            const int64_t first = at + static_cast<int64_t>(i) * per_bin;
+            const int64_t last = std::min(first + per_bin, at + sectors) - 1;
+            const double b0 = s.x_lba(first);
+            p.svg += rect(b0, y, std::max(s.x_lba(last + 1) - b0, 1.0), SCAN_H, DAMAGE,
+                          name + ": LBA " + std::to_string(first) + "-" + std::to_string(last) +
+                              ": " + counted(damaged, "damaged frame", "damaged frames"),
+                          " class=\"scan-damage\"");
+        }
+    }
+    p.svg += "</g>\n";
+}
+
+void legend(picture &p, double below) {
     const struct {
         const char *fill, *what;
     } items[] = {{OWN, "the track's own ISRC"},
@@ -547,7 +585,7 @@ void legend(picture &p) {
     p.svg += "<g id=\"legend\">\n";
     for (size_t i = 0; i < std::size(items); ++i) {
         const double x = LEFT + LEGEND_COLUMN * static_cast<double>(i % 4);
-        const double y = LEGEND_Y + LEGEND_ROW * static_cast<double>(i / 4);
+        const double y = below + LEGEND_Y + LEGEND_ROW * static_cast<double>(i / 4);
         if (items[i].fill != nullptr) {
             p.svg += rect(x, y - 10, 12, 12, items[i].fill, "",
                           " stroke=\"#757575\" stroke-width=\"0.5\"");
@@ -565,11 +603,14 @@ void legend(picture &p) {
 
 std::string svg_picture(const disc_report &r) {
     const scale s{std::max<uint64_t>(r.sectors, 1), r.drive.q_offset.value_or(0) + r.first_lba};
+    const double below =
+        r.scans.size() > 1 ? SCAN_ROW * static_cast<double>(r.scans.size()) + 8 : 0;
+    const double height = HEIGHT + below;
     picture p;
     p.svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
-            number(WIDTH) + "\" height=\"" + number(HEIGHT) + "\" viewBox=\"0 0 " + number(WIDTH) +
-            " " + number(HEIGHT) + "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" + INK +
+            number(WIDTH) + "\" height=\"" + number(height) + "\" viewBox=\"0 0 " + number(WIDTH) +
+            " " + number(height) + "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"" + INK +
             "\">\n";
     p.svg +=
         "<title>" + xml(std::string("qscan-report ") + QSCAN_VERSION + ": the disc") + "</title>\n";
@@ -581,7 +622,7 @@ std::string svg_picture(const disc_report &r) {
              WRONG +
              "\"/><line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#ffffff\" "
              "stroke-width=\"2.5\"/></pattern></defs>\n";
-    p.svg += rect(0, 0, WIDTH, HEIGHT, "#ffffff");
+    p.svg += rect(0, 0, WIDTH, height, "#ffffff");
 
     title_lines(p, r);
     const std::vector<track_span> spans = track_spans(r, s);
@@ -590,7 +631,10 @@ std::string svg_picture(const disc_report &r) {
     frame_rows(p, r, s);
     time_axis(p, s);
     slip_marks(p, r, s);
-    legend(p);
+    if (r.scans.size() > 1) {
+        scan_rows(p, r, s);
+    }
+    legend(p, below);
     p.svg += "</svg>\n";
     return std::move(p.svg);
 }

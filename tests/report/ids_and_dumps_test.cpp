@@ -2,6 +2,7 @@
 // read straight from sub-channel dumps: the same report as qscan -r of the
 // same image, from whatever LBA the dump begins, and a dump cut short.
 #include "discgen.h"
+#include "report/report_runs.h"
 #include "support/images.h"
 #include "support/process.h"
 
@@ -139,7 +140,8 @@ TEST(Dumps, ReportAsQscanRDoes) {
             from_lines.push_back(lines);
             const process_result dump = report(from_dump), expected = report(from_lines);
             ASSERT_NE(expected.out, "") << row.name;
-            EXPECT_EQ(dump.out, expected.out) << row.name << " " << testing::PrintToString(form);
+            EXPECT_EQ(without_file_names(dump.out), without_file_names(expected.out))
+                << row.name << " " << testing::PrintToString(form);
             EXPECT_EQ(dump.err + std::to_string(dump.exit_status),
                       expected.err + std::to_string(expected.exit_status))
                 << row.name;

@@ -41,3 +41,14 @@ std::vector<std::string> finding_kinds(const nlohmann::json &report) {
     }
     return out;
 }
+
+std::string without_file_names(const std::string &json_text) {
+    nlohmann::json j = nlohmann::json::parse(json_text, nullptr, false);
+    if (j.is_discarded() || !j.contains("scans")) {
+        return json_text;
+    }
+    for (nlohmann::json &scan : j["scans"]) {
+        scan.erase("files");
+    }
+    return j.dump(2);
+}

@@ -15,3 +15,7 @@ process_result run_report(const std::vector<std::string> &args);
 // finding.
 std::vector<std::string> track_statuses(const nlohmann::json &report);
 std::vector<std::string> finding_kinds(const nlohmann::json &report);
+
+// qscan-report's JSON without the names of the files each scan was read
+// from: the same scan from files of other names says the same.
+std::string without_file_names(const std::string &json_text);
