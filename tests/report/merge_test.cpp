@@ -43,6 +43,7 @@ TEST(Merge, WhichFrameASectorKeeps) {
          {{0, 1}}},
         {"a code against the stand-in of a drive that drops codes", {&here, &code}, 1, 1, {}},
         {"the stand-in is only the dropping drive's", {&here, &code}, 2, 0, {{0, 1}}},
+        {"a dropping drive's frame where no scan read a code", {&here, &elsewhere}, 1, 0, {{0, 1}}},
         {"two codes on a tie: the first scan's", {&other_code, &code}, 0, 0, {{0, 1}}},
         {"the code most scans read", {&other_code, &code, &code}, 0, 1, {{0, 1}, {0, 2}}},
         {"a frame naming the sector before one naming another",
@@ -71,6 +72,7 @@ TEST(Merge, FramesPlacedAndCombinedInStep) {
     // A frame read a sector late is put back where it names; a code frame
     // at the sector of its frame number; a frame far off stays where read.
     EXPECT_EQ(frame_lba(at(1000).data(), 1001), 1000);
+    EXPECT_EQ(frame_lba(at(1000).data(), 1010), 1000);
     EXPECT_EQ(frame_lba(at(1000).data(), 1011), 1011);
     EXPECT_EQ(frame_lba(q_recording("GBAYE6900123", (1000 + 150) % 75).data(), 998), 1000);
     EXPECT_EQ(frame_lba(broken(at(1000)).data(), 1003), 1003);

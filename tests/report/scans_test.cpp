@@ -88,6 +88,14 @@ TEST(Scans, TwoDrivesOfDifferentHabitsCombined) {
          {"1 own", "2 ambiguous", "3 unknown", "4 own"},
          {},
          "own (combined; ambiguous in scans 1 and 2)"},
+        // Beyond the slack a frame's own time is trusted for: placed by the
+        // offsets in force, as the drive check followed them.
+        {"one that slips by 20 sectors",
+         "",
+         "q_offset 20 from 1200\n",
+         {"1 own", "2 own", "3 none", "4 own"},
+         {"q_offset@disc", "q_slip@disc"},
+         "own in 2 of 2 scans"},
         {"two drives that disagree on one sector's good frame",
          "",
          "at 1000 abs 0:30.00\n",
