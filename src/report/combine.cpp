@@ -45,7 +45,10 @@ class spooled_frames {
         while (next_slip_ < slips_->size() && (*slips_)[next_slip_].sector <= sector_) {
             offset_ = (*slips_)[next_slip_++].offset;
         }
-        f->lba = frame_lba(f->q, first_ + static_cast<int64_t>(sector_++) + offset_);
+        // A drive that never slipped put every frame where its offset says;
+        // a lone frame naming another time stays where it was read.
+        const int64_t guess = first_ + static_cast<int64_t>(sector_++) + offset_;
+        f->lba = slips_->empty() ? guess : frame_lba(f->q, guess);
         return true;
     }
 
@@ -92,7 +95,8 @@ std::string combine_raw(const std::vector<finished_scan *> &raw, const std::vect
         read_end = std::max(read_end, after);
         end = std::max(end, after + std::max<int64_t>(0, r.drive.q_offset.value_or(0)));
     }
-    std::optional<analysis> merged;
+    // The merged frames analysed beside the merge, on a thread of their own.
+    std::optional<analysis_worker> merged;
     const merge_result result =
         merge_scans(sources, end, stand_ins, [&](int64_t lba, const uint8_t *q) {
             if (!merged) {

@@ -56,17 +56,14 @@ class progress_line {
             return;
         }
         last_ = now;
-        const report::analysis *reading = scans_.current();
-        if (reading == nullptr) {
-            return;
-        }
+        const report::scan_set::progress reading = scans_.current();
         const double seconds = std::chrono::duration<double>(now - start_).count();
-        const uint64_t sectors = reading->sectors();
+        const uint64_t sectors = reading.sectors;
         std::fprintf(stderr, "\r%-79s\r", "");
         std::fprintf(stderr, "scan %zu: %llu sectors (%s), track %d, %zu ISRCs, %.0f sectors/s",
                      scans_.count(), static_cast<unsigned long long>(sectors),
-                     report::duration(sectors).c_str(), reading->current_track(),
-                     reading->isrcs_found(), seconds > 0 ? sectors / seconds : 0.0);
+                     report::duration(sectors).c_str(), reading.track, reading.isrcs,
+                     seconds > 0 ? sectors / seconds : 0.0);
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -287,8 +284,8 @@ std::string read_dump(FILE *file, const std::string &name, report::dump_layout l
         return shown + ": not one whole sector of 96 bytes: nothing to report on";
     }
     // A .sub file given as raw P-W reads as noise: say which it is.
-    if (layout == report::dump_layout::interleaved && !scans.current()->usable_q() &&
-        !standard_input && reads_deinterleaved(name, first_lba)) {
+    if (layout == report::dump_layout::interleaved && !scans.usable_q() && !standard_input &&
+        reads_deinterleaved(name, first_lba)) {
         return shown + ": looks deinterleaved (each channel's 12 bytes in turn, as .sub files "
                        "hold it), not raw interleaved P-W: leave out --raw-pw, and name it .sub";
     }

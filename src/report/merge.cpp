@@ -19,10 +19,10 @@ constexpr int64_t WINDOW = 1024;
 enum class frame_class { damaged, position, code, other };
 
 frame_class class_of(const uint8_t *q, subq *frame) {
-    if (subchannel_check_crc(q) != 0) {
+    // A frame whose CRC holds but not its fields is still what the drive sent.
+    if (subchannel_decode_q(q, frame) == SUBQ_CRC_ERROR) {
         return frame_class::damaged;
     }
-    subchannel_decode_q(q, frame);
     const int mode = subq_mode(frame);
     return mode == 1                ? frame_class::position
            : mode == 2 || mode == 3 ? frame_class::code
@@ -54,6 +54,20 @@ sector_choice choose_frame(const uint8_t *const *frames, size_t count, int64_t l
                            uint32_t stand_ins) {
     sector_choice out;
     count = std::min(count, MAX_SCANS);
+    // Most sectors: every scan that read one read the same bytes.
+    size_t first = 0;
+    while (first < count && frames[first] == nullptr) {
+        ++first;
+    }
+    bool alike = true;
+    for (size_t i = first + 1; i < count && alike; ++i) {
+        alike =
+            frames[i] == nullptr || std::memcmp(frames[i], frames[first], SUBCHANNEL_Q_SIZE) == 0;
+    }
+    if (alike) {
+        out.chosen = first < count ? static_cast<int>(first) : -1;
+        return out;
+    }
     std::array<frame_class, MAX_SCANS> classes{};
     std::array<bool, MAX_SCANS> names_it{};
     bool code_read = false;
@@ -113,7 +127,7 @@ class window {
             return;
         }
         std::memcpy(held, q, SUBCHANNEL_Q_SIZE);
-        has_[at] = true;
+        has_[at] = 1;
     }
 
     void frames(int64_t lba, const uint8_t **out) const {
@@ -124,14 +138,14 @@ class window {
     }
 
     void clear(int64_t lba) {
-        std::fill_n(has_.begin() + static_cast<long>(slot(lba) * scans_), scans_, false);
+        std::fill_n(has_.begin() + static_cast<long>(slot(lba) * scans_), scans_, 0);
     }
 
   private:
     static size_t slot(int64_t lba) { return static_cast<size_t>(floor_mod(lba, WINDOW)); }
     size_t scans_;
     std::vector<uint8_t> q_;
-    std::vector<bool> has_;
+    std::vector<uint8_t> has_;
 };
 
 void count_disagreements(const sector_choice &choice, const uint8_t *const *frames, int64_t lba,

@@ -10,7 +10,7 @@ std::string scan_set::begin(int64_t first_lba, bool dump) {
         return "starts the disc again, a scan beyond the " + std::to_string(MAX_SCANS) +
                " that qscan-report combines at most";
     }
-    scans_.push_back(std::make_unique<reading>(first_lba));
+    scans_.push_back(std::make_unique<reading>(first_lba, keep_));
     dump_ = dump;
     return "";
 }
@@ -38,7 +38,11 @@ std::string scan_set::next_dump(const std::string &name, int64_t first_lba) {
 
 void scan_set::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
     reading &r = *scans_.back();
-    r.read.add_sector(q);
+    if (r.worker) {
+        r.worker->add_sector(q);
+    } else {
+        r.read.add_sector(q);
+    }
     if (keep_) {
         r.kept.sectors.write(q);
     }
@@ -46,7 +50,11 @@ void scan_set::add_sector(const uint8_t q[SUBCHANNEL_Q_SIZE]) {
 
 void scan_set::add_code_line(bool catalog, const timing &position, const std::string &code) {
     reading &r = *scans_.back();
-    r.read.add_code_line(catalog, position, code);
+    if (r.worker) {
+        r.worker->add_code_line(catalog, position, code);
+    } else {
+        r.read.add_code_line(catalog, position, code);
+    }
     if (!keep_) {
         return;
     }
@@ -61,10 +69,26 @@ void scan_set::add_finding(finding f) {
     scans_.back()->findings.push_back(std::move(f));
 }
 
+scan_set::progress scan_set::current() const {
+    if (scans_.empty()) {
+        return {};
+    }
+    const reading &r = *scans_.back();
+    return r.worker
+               ? progress{r.worker->sectors(), r.worker->current_track(), r.worker->isrcs_found()}
+               : progress{r.read.sectors(), r.read.current_track(), r.read.isrcs_found()};
+}
+
+bool scan_set::usable_q() {
+    reading &r = *scans_.back();
+    return r.worker ? r.worker->settled().usable_q() : r.read.usable_q();
+}
+
 std::vector<finished_scan> scan_set::finish() {
     std::vector<finished_scan> out;
     for (const std::unique_ptr<reading> &r : scans_) {
-        r->kept.alone = r->read.finish();
+        r->kept.alone = r->worker ? r->worker->finish() : r->read.finish();
+        r->worker.reset();
         for (finding &f : r->findings) {
             r->kept.alone.findings.push_back(std::move(f));
         }

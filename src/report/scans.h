@@ -5,6 +5,7 @@
 #include "report/analysis.h"
 #include "report/merge.h"
 #include "report/spool.h"
+#include "report/worker.h"
 
 #include <memory>
 
@@ -52,17 +53,29 @@ class scan_set : public scan_target {
     // A finding of the scan being read, for its report.
     void add_finding(finding f);
 
-    // The scan being read; none before the first file.
-    const analysis *current() const { return scans_.empty() ? nullptr : &scans_.back()->read; }
+    // The scan being read, for the progress line; zeros before the first.
+    struct progress {
+        uint64_t sectors = 0;
+        int track = 0;
+        size_t isrcs = 0;
+    };
+    progress current() const;
     size_t count() const { return scans_.size(); }
+
+    // Whether the drive of the scan being read returns Q worth reading.
+    bool usable_q();
 
     // Every scan, each judged on its own.
     std::vector<finished_scan> finish();
 
   private:
+    // Among several files, each scan's analysis runs on a thread of its own.
     struct reading {
-        explicit reading(int64_t first_lba) : read(first_lba) {}
+        reading(int64_t first_lba, bool threaded)
+            : read(first_lba),
+              worker(threaded ? std::make_unique<analysis_worker>(first_lba) : nullptr) {}
         analysis read;
+        std::unique_ptr<analysis_worker> worker;
         finished_scan kept;
         std::vector<finding> findings;
     };

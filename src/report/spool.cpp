@@ -53,41 +53,67 @@ record_spool::~record_spool() {
 }
 
 record_spool::record_spool(record_spool &&other) noexcept
-    : size_(other.size_), file_(other.file_), failed_(other.failed_), error_(other.error_),
-      written_(other.written_) {
+    : size_(other.size_), block_(std::move(other.block_)), at_(other.at_), held_(other.held_),
+      file_(other.file_), failed_(other.failed_), error_(other.error_), written_(other.written_) {
     other.file_ = nullptr;
+}
+
+bool record_spool::flush() {
+    if (at_ > 0 && std::fwrite(block_.data(), 1, at_, file_) != at_) {
+        failed_ = true;
+        error_ = errno;
+    }
+    at_ = 0;
+    return !failed_;
 }
 
 void record_spool::write(const void *record) {
     if (failed_) {
         return;
     }
-    if (file_ == nullptr && (file_ = temporary_file()) == nullptr) {
-        failed_ = true;
-        error_ = errno;
+    if (file_ == nullptr) {
+        if ((file_ = temporary_file()) == nullptr) {
+            failed_ = true;
+            error_ = errno;
+            return;
+        }
+        block_.resize(BLOCK_RECORDS * size_);
+    }
+    if (at_ == block_.size() && !flush()) {
         return;
     }
-    if (std::fwrite(record, size_, 1, file_) != 1) {
-        failed_ = true;
-        error_ = errno;
-        return;
-    }
+    std::memcpy(block_.data() + at_, record, size_);
+    at_ += size_;
     ++written_;
 }
 
 std::string record_spool::rewind() {
     if (!failed_ && file_ != nullptr &&
-        (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0)) {
+        (!flush() || std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0)) {
         failed_ = true;
         error_ = errno;
     }
+    held_ = 0;
+    at_ = 0;
     return failed_ ? std::string("a temporary file for the merge cannot be written: ") +
                          std::strerror(error_)
                    : "";
 }
 
 bool record_spool::read(void *record) {
-    return file_ != nullptr && !failed_ && std::fread(record, size_, 1, file_) == 1;
+    if (file_ == nullptr || failed_) {
+        return false;
+    }
+    if (at_ == held_) {
+        held_ = std::fread(block_.data(), 1, block_.size(), file_);
+        at_ = 0;
+        if (held_ < size_) {
+            return false;
+        }
+    }
+    std::memcpy(record, block_.data() + at_, size_);
+    at_ += size_;
+    return true;
 }
 
 } // namespace report

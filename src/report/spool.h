@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace report {
 
@@ -28,7 +29,14 @@ class record_spool {
     bool read(void *record);
 
   private:
+    // Records go to and come from the file this many at a time.
+    static constexpr size_t BLOCK_RECORDS = 4096;
+    bool flush();
+
     size_t size_;
+    std::vector<unsigned char> block_;
+    size_t at_ = 0;   // bytes of block_ written, or read so far
+    size_t held_ = 0; // bytes of block_ read from the file
     FILE *file_ = nullptr;
     bool failed_ = false;
     int error_ = 0;
