@@ -5,6 +5,7 @@
 // pointed at a disc image; the preloaded sgio_cdsim library answers Wine's
 // SG_IO requests from it. Every case must print what the native build prints.
 #include "discgen.h"
+#include "report/report_runs.h"
 #include "support/images.h"
 #include "support/process.h"
 
@@ -201,14 +202,18 @@ TEST_P(UnderWine, TheReportReadsTheExecutablesOutput) {
     const process_result from_native =
         run_process(QSCAN_REPORT_EXE, {QSCAN_REPORT_EXE, "--json", lf});
     ASSERT_NE(from_native.out, "");
-    EXPECT_EQ(from_windows.out, from_native.out);
+    // Only the scan's file name tells the two reports apart.
+    EXPECT_EQ(without_file_names(from_windows.out), without_file_names(from_native.out));
     EXPECT_EQ(from_windows.exit_status, from_native.exit_status);
 
     const std::string windows_report =
         (std::filesystem::path(windows_exe).parent_path() / "qscan-report.exe").string();
     const process_result under_wine = run_process(
         wine_run, {wine_run, windows_report, "--json", "Z:" + crlf}, {{"HOME", wine_prefix}});
-    EXPECT_EQ(without_carriage_returns(under_wine.out), from_native.out) << under_wine.err;
+    const std::string wine_json = without_carriage_returns(under_wine.out);
+    EXPECT_EQ(without_file_names(wine_json), without_file_names(from_native.out)) << under_wine.err;
+    EXPECT_EQ(nlohmann::json::parse(wine_json, nullptr, false)["scans"][0]["files"][0],
+              "Z:" + crlf);
     EXPECT_EQ(under_wine.exit_status, from_native.exit_status);
 }
 
@@ -270,7 +275,8 @@ TEST_P(UnderWine, TheReportReadsADump) {
         std::vector<std::string> args = {wine_run, windows_report, "--json"};
         args.insert(args.end(), dump.begin(), dump.end());
         const process_result under_wine = run_process(wine_run, args, {{"HOME", wine_prefix}});
-        EXPECT_EQ(without_carriage_returns(under_wine.out), native.out)
+        EXPECT_EQ(without_file_names(without_carriage_returns(under_wine.out)),
+                  without_file_names(native.out))
             << dump.back() << under_wine.err;
         EXPECT_EQ(under_wine.exit_status, native.exit_status) << dump.back();
     }
